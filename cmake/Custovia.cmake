@@ -1,0 +1,43 @@
+# Helpers shared by the layer and test folders.
+
+# Lists the .cpp files of a folder for this platform: a file ending in
+# _posix.cpp is built on POSIX systems only, one ending in _win32.cpp on
+# Windows only; every other file everywhere.
+function(custovia_sources out dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(WIN32)
+    list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER srcs EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  set(${out} ${srcs} PARENT_SCOPE)
+endfunction()
+
+# One static library per layer, linked into libcustovia.so and into tests.
+function(custovia_layer name dir)
+  cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+  custovia_sources(srcs ${dir})
+  if(NOT srcs)
+    return()
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_definitions(${name} PUBLIC CUSTOVIA_BUILDING)
+  target_link_libraries(${name} PUBLIC ${L_LIBS})
+endfunction()
+
+# Each test source file becomes its own executable, registered with CTest.
+# custovia_tests(<folder> LIBS <targets...>)
+function(custovia_tests dir)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  custovia_sources(srcs ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  foreach(src ${srcs})
+    get_filename_component(base ${src} NAME_WE)
+    set(target ${dir}_${base})
+    add_executable(${target} ${src})
+    target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endforeach()
+endfunction()

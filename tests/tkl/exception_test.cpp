@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tkl/Exception.h"
+
+using namespace tkl;
+
+TEST(Exception, WhatIsTheClassNameAndMessageAndCodeAreKept) {
+    InvalidArgumentException e("Invalid arguments.", -202);
+    EXPECT_STREQ(e.what(), "Invalid Argument");
+    EXPECT_EQ(e.message(), "Invalid arguments.");
+    EXPECT_EQ(e.code(), -202);
+    EXPECT_EQ(e.toString(), e.name());
+
+    NotFoundException fromCode(-302);
+    EXPECT_EQ(fromCode.message(), "");
+    EXPECT_STREQ(fromCode.what(), "Not Found error");
+    EXPECT_EQ(fromCode.nested(), nullptr);
+}
+
+TEST(Exception, CloneAndRethrowKeepTheDynamicClass) {
+    ProtocolException original("transfer failed", -3200);
+    const Exception& base = original;
+    std::unique_ptr<Exception> copy(base.clone());
+    EXPECT_EQ(copy->className(), original.className());
+    EXPECT_EQ(copy->message(), "transfer failed");
+    EXPECT_NE(copy->className().find("ProtocolException"), std::string::npos);
+
+    try {
+        copy->rethrow();
+        FAIL() << "rethrow returned";
+    } catch (const ProtocolException& e) {
+        EXPECT_EQ(e.code(), -3200);
+    }
+    // A handler of a base class catches the concrete class too.
+    try {
+        copy->rethrow();
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.name(), "Protocol error");
+    }
+}
+
+TEST(Exception, NestedCauseIsDeepCopied) {
+    SystemException cause("os call failed", -305);
+    Exception outer("outer", cause, -100);
+    Exception copy(outer);
+    ASSERT_NE(copy.nested(), nullptr);
+    EXPECT_NE(copy.nested(), outer.nested());
+    EXPECT_EQ(copy.nested()->message(), "os call failed");
+    EXPECT_EQ(copy.nested()->name(), "System error");
+    Exception plain("plain", -1);
+    EXPECT_EQ(Exception(plain).nested(), nullptr);
+}
+
+TEST(Exception, DefaultCodesAreNegativeAndDistinct) {
+    std::set<int32_t> codes = {
+        Exception::defaultCode, ApplicationException::defaultCode, LogicException::defaultCode,
+        IllegalStateException::defaultCode, InvalidAccessException::defaultCode,
+        InvalidArgumentException::defaultCode, NotImplementedException::defaultCode,
+        NullPointerException::defaultCode, NullValueException::defaultCode,
+        RangeException::defaultCode, UnhandledException::defaultCode,
+        RuntimeException::defaultCode, BadCastException::defaultCode, DataException::defaultCode,
+        CircularReferenceException::defaultCode, DataFormatException::defaultCode,
+        SyntaxException::defaultCode, ExistsException::defaultCode, IOException::defaultCode,
+        FileException::defaultCode, CreateFileException::defaultCode,
+        FileAccessDeniedException::defaultCode, FileExistsException::defaultCode,
+        FileNotFoundException::defaultCode, FileNotOpenException::defaultCode,
+        FileReadOnlyException::defaultCode, OpenFileException::defaultCode,
+        PathNotFoundException::defaultCode, ReadFileException::defaultCode,
+        WriteFileException::defaultCode, ProtocolException::defaultCode,
+        LibraryAlreadyLoadedException::defaultCode, LibraryLoadException::defaultCode,
+        NoPermissionException::defaultCode, NoThreadAvailableException::defaultCode,
+        NotFoundException::defaultCode, OutOfMemoryException::defaultCode,
+        OverflowException::defaultCode, PropertyNotSupportedException::defaultCode,
+        RegularExpressionException::defaultCode, SystemException::defaultCode,
+        TimeoutException::defaultCode};
+    EXPECT_EQ(codes.size(), 42u);
+    EXPECT_LT(*codes.rbegin(), 0);
+    EXPECT_EQ(NotFoundException("x").code(), -302);
+    EXPECT_EQ(OpenFileException("x").code(), -32017);
+}
+
+namespace {
+struct Plain : Object {};
+}  // namespace
+
+TEST(Object, ToStringIsTypeNameAtAddress) {
+    Plain p;
+    std::ostringstream addr;
+    addr << static_cast<const void*>(&p);
+    std::string text = p.str();
+    EXPECT_NE(text.find("Plain"), std::string::npos);
+    EXPECT_EQ(text.substr(text.find('@') + 1), addr.str());
+}
