@@ -1,0 +1,174 @@
+// Shutdown, dialer and mail settings: the service's JSON form read in, the
+// request body written out, and the text forms.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "model/DeviceDialCfg.h"
+#include "model/DeviceMailCfg.h"
+#include "model/DeviceShutCfg.h"
+#include "tkl/Json.h"
+
+using custovia::DeviceDialCfg;
+using custovia::DeviceMailCfg;
+using custovia::DeviceShutCfg;
+
+namespace {
+
+tkl::JsonObject parse(const std::string& text) {
+    tkl::JsonDocument doc;
+    doc.fromJson(text);
+    EXPECT_TRUE(doc.isObject()) << text;
+    return doc.object();
+}
+
+}  // namespace
+
+TEST(DeviceShutCfg, DefaultsAreWrittenButMissingMembersReadAsZero) {
+    DeviceShutCfg cfg;
+    EXPECT_EQ(cfg.toJson().toString(),
+              "{\"cliHibernate\":1,\"cliRun\":\"\",\"cliShutEnabled\":1,\"cliShutTimer\":5,"
+              "\"counterBatLevel\":10,\"counterFailure\":20,\"counterLoBattery\":20,"
+              "\"counterManual\":20,\"counterOpBattery\":30,\"counterTimer\":20,"
+              "\"devShutEnabled\":1,\"devShutTimer\":120,\"devStandByKeep\":0,\"enabled\":0,"
+              "\"id\":\"\",\"remCtrlDelay\":1000}");
+    EXPECT_EQ(cfg.toString(),
+              "shutdown: {id=, \nenabled=0, \ncounterManual=20, \ncounterOpBattery=30, \n"
+              "counterLoBattery=20, \ncounterFailure=20, \ncounterTimer=20, \n"
+              "counterBatLevel=10, \nremCtrlDelay=1000}, \n"
+              "device: {devShutEnabled=1, \ndevShutTimer=120, \ndevstandByKeep=0}\n"
+              "client: {cliShutEnabled=1, \ncliHibernate=1, \ncliShutTimer=5, \ncliRun=\"\"}");
+
+    cfg.fromJson(tkl::JsonObject());
+    EXPECT_EQ(cfg.toJson().toString(),
+              "{\"cliHibernate\":0,\"cliRun\":\"\",\"cliShutEnabled\":0,\"cliShutTimer\":0,"
+              "\"counterBatLevel\":0,\"counterFailure\":0,\"counterLoBattery\":0,"
+              "\"counterManual\":0,\"counterOpBattery\":0,\"counterTimer\":0,"
+              "\"devShutEnabled\":0,\"devShutTimer\":0,\"devStandByKeep\":0,\"enabled\":0,"
+              "\"id\":\"\",\"remCtrlDelay\":0}");
+}
+
+TEST(DeviceShutCfg, ReadsServiceFormAndSurvivesCopyAndRoundTrip) {
+    // Flags arrive as JSON booleans, numbers or text; counters may carry a
+    // fraction. Flags are kept as 1 or 0.
+    DeviceShutCfg cfg;
+    cfg.fromJson(
+        parse("{\"id\":\"UPS-1\",\"enabled\":true,\"counterManual\":45.9,\"counterOpBattery\":60,"
+              "\"counterLoBattery\":15,\"counterFailure\":25,\"counterTimer\":35,"
+              "\"counterBatLevel\":40,\"remCtrlDelay\":2500,\"devShutEnabled\":false,"
+              "\"devStandByKeep\":\"TRUE\",\"devShutTimer\":180,\"cliShutEnabled\":7,"
+              "\"cliHibernate\":0,\"cliShutTimer\":9,\"cliRun\":\"/opt/backup.sh\"}"));
+    const std::string text =
+        "shutdown: {id=UPS-1, \nenabled=1, \ncounterManual=45, \ncounterOpBattery=60, \n"
+        "counterLoBattery=15, \ncounterFailure=25, \ncounterTimer=35, \n"
+        "counterBatLevel=40, \nremCtrlDelay=2500}, \n"
+        "device: {devShutEnabled=0, \ndevShutTimer=180, \ndevstandByKeep=1}\n"
+        "client: {cliShutEnabled=1, \ncliHibernate=0, \ncliShutTimer=9, "
+        "\ncliRun=\"/opt/backup.sh\"}";
+    EXPECT_EQ(cfg.toString(), text);
+
+    DeviceShutCfg copy(cfg);
+    EXPECT_EQ(copy.toString(), text);
+    DeviceShutCfg back;
+    back.fromJson(parse(copy.toJson().toString()));
+    EXPECT_EQ(back.toString(), text);
+}
+
+TEST(DeviceDialCfg, ReadsWritesAndPrintsEveryNumber) {
+    DeviceDialCfg cfg;
+    EXPECT_EQ(cfg.toString(),
+              "id=, \ntrigger=0, \ntriggerTmr=0, \noutputTmr=0, \nphone1=, \nphone2=, \n"
+              "phone3=, \nphone4=, \nphone5=, \nphone6=, \nphone7=, \nphone8=");
+
+    cfg.fromJson(
+        parse("{\"id\":\"UPS-2\",\"trigger\":3,\"triggerTmr\":60.8,\"outputTmr\":10,"
+              "\"phone1\":\"+34 600 000 001\",\"phone3\":\"112\",\"phone8\":\"999\"}"));
+    EXPECT_EQ(cfg.toString(),
+              "id=UPS-2, \ntrigger=3, \ntriggerTmr=60, \noutputTmr=10, \n"
+              "phone1=+34 600 000 001, \nphone2=, \nphone3=112, \nphone4=, \nphone5=, \n"
+              "phone6=, \nphone7=, \nphone8=999");
+    EXPECT_EQ(cfg.toJson().toString(),
+              "{\"id\":\"UPS-2\",\"outputTmr\":10,\"phone1\":\"+34 600 000 001\",\"phone2\":\"\","
+              "\"phone3\":\"112\",\"phone4\":\"\",\"phone5\":\"\",\"phone6\":\"\",\"phone7\":\"\","
+              "\"phone8\":\"999\",\"trigger\":3,\"triggerTmr\":60}");
+
+    DeviceDialCfg copy;
+    copy.assign(cfg);
+    cfg.clear();
+    EXPECT_EQ(copy.phone8, "999");
+    EXPECT_TRUE(cfg.phone8.empty());
+}
+
+TEST(DeviceMailCfg, ClearedRecordWritesOnlyItsDefaults) {
+    DeviceMailCfg cfg;
+    EXPECT_EQ(cfg.toJson().toString(),
+              "{\"auth\":0,\"enable\":1,\"from\":\"noreply@custovia.com\",\"port\":587,"
+              "\"secure\":1,\"test\":0}");
+    EXPECT_EQ(cfg.toString(),
+              "mail: {id=, server=, port=587, from=noreply@custovia.com, auth=0, username=, "
+              "password=, secure=1, test=0, enable=1, }");
+}
+
+TEST(DeviceMailCfg, ReadsFiveRecipientSlotsAndWritesBackOnlyTheSetOnes) {
+    DeviceMailCfg cfg;
+    cfg.fromJson(parse("{\"to1\":\"ops@example.com\"}"));
+    ASSERT_EQ(cfg.to.size(), 5u);
+    EXPECT_EQ(cfg.to[0], "ops@example.com");
+    EXPECT_EQ(cfg.to[4], "");
+    ASSERT_EQ(cfg.cc.size(), 1u);
+    ASSERT_EQ(cfg.bcc.size(), 1u);
+    // Missing numbers read as 0, which are valid and so written.
+    EXPECT_EQ(cfg.toJson().toString(),
+              "{\"auth\":0,\"enable\":0,\"port\":0,\"secure\":0,\"test\":0,"
+              "\"to1\":\"ops@example.com\"}");
+    EXPECT_EQ(cfg.toString(),
+              "mail: {id=, server=, port=0, from=, auth=0, username=, password=, secure=0, "
+              "test=0, enable=0, to: {ops@example.com, , , , }, cc: {}, bcc: {}}");
+}
+
+TEST(DeviceMailCfg, ShortAndLongRecipientListsAreWrittenWithoutFailing) {
+    // One recipient set by a caller is the common update; it must be sent.
+    DeviceMailCfg cfg;
+    cfg.to = {"first@example.com"};
+    EXPECT_EQ(cfg.toJson().value("to1").toString(), "first@example.com");
+    EXPECT_FALSE(cfg.toJson().contains("to2"));
+
+    cfg.to = {"a@x", "", "c@x", "d@x", "e@x", "f@x", "g@x"};
+    const tkl::JsonObject json = cfg.toJson();
+    EXPECT_EQ(json.value("to1").toString(), "a@x");
+    EXPECT_FALSE(json.contains("to2"));
+    EXPECT_EQ(json.value("to5").toString(), "e@x");
+    EXPECT_FALSE(json.contains("to6"));
+}
+
+TEST(DeviceMailCfg, ServiceFormRoundTripsAndInvalidNumbersAreSkipped) {
+    const std::string service =
+        "{\"id\":\"UPS-1\",\"server\":\"smtp.example.com\",\"port\":465,\"from\":\"ups@example."
+        "com\","
+        "\"auth\":1,\"username\":\"mailer\",\"password\":\"s3cret\",\"secure\":1,\"test\":0,"
+        "\"enable\":1,\"to1\":\"a@example.com\",\"to2\":\"b@example.com\",\"cc\":\"boss@example."
+        "com\"}";
+    DeviceMailCfg cfg;
+    cfg.fromJson(parse(service));
+    // The password goes to the service but never into the text form.
+    EXPECT_EQ(cfg.toJson(), parse(service));
+    EXPECT_EQ(cfg.toString(),
+              "mail: {id=UPS-1, server=smtp.example.com, port=465, from=ups@example.com, auth=1, "
+              "username=mailer, password=******, secure=1, test=0, enable=1, "
+              "to: {a@example.com, b@example.com, , , }, cc: {boss@example.com}, bcc: {}}");
+    EXPECT_EQ(cfg.toString().find("s3cret"), std::string::npos);
+
+    DeviceMailCfg bad(cfg);
+    bad.port = 65536;
+    bad.auth = 2;
+    bad.secure = 7;
+    bad.bcc.clear();
+    const tkl::JsonObject json = bad.toJson();
+    EXPECT_FALSE(json.contains("port"));
+    EXPECT_FALSE(json.contains("auth"));
+    EXPECT_FALSE(json.contains("secure"));
+    EXPECT_TRUE(json.contains("enable"));
+    // With a copy recipient and no blind copy the list part ends "}, }".
+    const std::string text = bad.toString();
+    EXPECT_EQ(text.substr(text.size() - 25), "cc: {boss@example.com}, }");
+}
