@@ -1,0 +1,151 @@
+// System services on POSIX systems: errno texts, CLOCK_MONOTONIC, root as
+// administrator, /proc/self/exe, uname and os-release.
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tkl/Exception.h"
+#include "tkl/OsDescription.h"
+#include "tkl/System.h"
+
+namespace tkl {
+
+namespace {
+
+// strerror_r comes in a GNU flavour returning the text and an XSI flavour
+// returning a status; these two overloads accept either.
+[[maybe_unused]] const char* errorTextOf(int status, const char* buffer) {
+    return status == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* errorTextOf(const char* text, const char*) {
+    return text;
+}
+
+std::string trimmed(const char* text) {
+    std::string s = text ? text : "";
+    const char* space = " \t\r\n\f\v";
+    const size_t first = s.find_first_not_of(space);
+    if (first == std::string::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(space) - first + 1);
+}
+
+uint64_t monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
+// Sleeps until the monotonic clock reaches `deadline`; a signal does not cut
+// the sleep short.
+void sleepNanoseconds(uint64_t nanoseconds) {
+    timespec deadline{};
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    const uint64_t end = static_cast<uint64_t>(deadline.tv_nsec) + nanoseconds;
+    deadline.tv_sec += static_cast<time_t>(end / 1000000000u);
+    deadline.tv_nsec = static_cast<long>(end % 1000000000u);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+}
+
+std::string readFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+uint32_t System::getLastError() {
+    return static_cast<uint32_t>(errno);
+}
+
+std::string System::getErrorText(uint32_t code) {
+    if (code > static_cast<uint32_t>(INT_MAX)) {
+        return {};
+    }
+    const int error = static_cast<int>(code);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
+    // Null for codes the C library has no text for.
+    return trimmed(strerrordesc_np(error));
+#else
+    char buffer[256] = {};
+    std::string text = trimmed(errorTextOf(strerror_r(error, buffer, sizeof buffer), buffer));
+    return text.rfind("Unknown error", 0) == 0 ? std::string() : text;
+#endif
+}
+
+uint32_t System::getTicks() {
+    return static_cast<uint32_t>(monotonicNanoseconds() / 1000000u);
+}
+
+uint64_t System::getMicroseconds() {
+    return monotonicNanoseconds() / 1000u;
+}
+
+void System::sleep(uint32_t milliseconds) {
+    sleepNanoseconds(static_cast<uint64_t>(milliseconds) * 1000000u);
+}
+
+void System::usleep(uint64_t microseconds) {
+    // Beyond this the nanosecond count would overflow; nobody sleeps 584 years.
+    const uint64_t limit = UINT64_MAX / 1000u;
+    sleepNanoseconds((microseconds < limit ? microseconds : limit) * 1000u);
+}
+
+bool System::isAdmin() {
+    return geteuid() == 0;
+}
+
+bool System::isNt5OrLater() {
+    return false;
+}
+
+int32_t System::getPlatformId() {
+    return static_cast<int32_t>(getOsInfo().platform);
+}
+
+std::string System::getExecutableFileName() {
+    std::vector<char> buffer(PATH_MAX);
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) {
+            throw PathNotFoundException("Error getting executable filename: " + getLastErrorText(),
+                                        PathNotFoundException::defaultCode);
+        }
+        if (static_cast<size_t>(length) < buffer.size()) {
+            return std::string(buffer.data(), static_cast<size_t>(length));
+        }
+        // The link may have been cut short: try again with more room.
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+OsInfo System::getOsInfo() {
+    // Built afresh on every call from local data only, so concurrent callers
+    // share nothing.
+    utsname names{};
+    if (uname(&names) != 0) {
+        throw SystemException("Error in uname(): " + getLastErrorText(),
+                              SystemException::defaultCode);
+    }
+    UnixRelease release;
+    release.sysname = names.sysname;
+    release.release = names.release;
+    release.machine = names.machine;
+    release.osRelease = readFile("/etc/os-release");
+    if (release.osRelease.empty()) {
+        release.osRelease = readFile("/usr/lib/os-release");
+    }
+    return describeUnix(release);
+}
+
+}  // namespace tkl
