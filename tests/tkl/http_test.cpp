@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <curl/curl.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "tkl/Exception.h"
+#include "tkl/Http.h"
+
+using namespace std::chrono_literals;
+using tkl::HttpClient;
+using tkl::HttpClientData;
+using tkl::HttpClientRequest;
+using tkl::HttpClientResponse;
+
+namespace {
+
+struct Seen {
+    std::string method;
+    std::string body;
+    std::size_t contentTypes = 0;
+    std::string contentType;
+    bool hasLength = false;
+    std::string agent;
+    int port = 0;
+};
+
+// A real HTTP server on 127.0.0.1 with a system-chosen port that records what
+// it receives. "/hang" holds the reply until release() or the server stops.
+class TestServer {
+public:
+    TestServer() {
+        auto record = [this](const httplib::Request& request, httplib::Response& response) {
+            Seen seen;
+            seen.method = request.method;
+            seen.body = request.body;
+            seen.contentTypes = request.get_header_value_count("Content-Type");
+            seen.contentType = request.get_header_value("Content-Type");
+            seen.hasLength = request.has_header("Content-Length");
+            seen.agent = request.get_header_value("User-Agent");
+            seen.port = request.remote_port;
+            {
+                std::lock_guard<std::mutex> guard(mutex_);
+                seen_.push_back(seen);
+            }
+            reply(request, response);
+        };
+        server_.Get(".*", record);
+        server_.Post(".*", record);
+        server_.Put(".*", record);
+        server_.Delete(".*", record);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    ~TestServer() {
+        release();
+        server_.stop();
+        thread_.join();
+    }
+
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    std::vector<Seen> seen() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return seen_;
+    }
+    int hanging() { return hanging_; }
+    void release() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        released_ = true;
+        wake_.notify_all();
+    }
+
+private:
+    void reply(const httplib::Request& request, httplib::Response& response) {
+        if (request.path == "/missing") {
+            response.status = 404;
+            response.set_content("no such thing", "text/plain");
+        } else if (request.path == "/broken") {
+            response.status = 500;
+            response.set_content("{\"error\":1}", "application/json");
+        } else if (request.path == "/headers") {
+            response.set_header("X-Twice", "first");
+            response.set_header("X-Twice", "second");
+            response.set_header("X-Padded", "  padded value  ");
+            response.set_content("ok", "text/plain");
+        } else if (request.path == "/hang") {
+            hanging_++;
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait_for(lock, 20s, [this] { return released_; });
+            response.set_content("late", "text/plain");
+        } else {
+            response.set_content("echo:" + request.body, "text/plain");
+        }
+    }
+
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool released_ = false;
+    std::atomic<int> hanging_{0};
+    std::vector<Seen> seen_;
+};
+
+bool waitFor(const std::function<bool()>& condition) {
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// The code and message of the ProtocolException that `call` raises.
+template <class Call>
+std::string protocolFailure(Call call) {
+    try {
+        call();
+    } catch (const tkl::ProtocolException& e) {
+        EXPECT_EQ(e.code(), -3200);
+        return e.message();
+    }
+    ADD_FAILURE() << "no ProtocolException";
+    return std::string();
+}
+
+std::string failureText(CURLcode code) {
+    return "Error posting HTTP data in cURL. Code: " + std::to_string(code);
+}
+
+}  // namespace
+
+TEST(HttpClient, EveryMethodWithAndWithoutBodyAsTheServerSawIt) {
+    TestServer server;
+    HttpClient client;
+    HttpClientRequest request(server.url("/echo"));
+    HttpClientData body("{\"a\":1}", "application/json");
+    HttpClientData none;
+
+    HttpClientResponse reply = client.post(request, body);
+    EXPECT_EQ(reply.status(), 200);
+    EXPECT_EQ(reply.content().toString(), "echo:{\"a\":1}");
+    EXPECT_EQ(reply.content().contentType(), "application/octet-stream");
+    EXPECT_EQ(reply.header("Content-Type"), "text/plain");
+    // A request after one with a body never sends the old body again.
+    client.get(request);
+    client.put(request, body);
+    client.del(request, none);
+    client.del(request, body);
+    client.post(request, none);
+    client.put(request, none);
+
+    std::vector<Seen> seen = server.seen();
+    ASSERT_EQ(seen.size(), 7u);
+    struct Expected {
+        const char* method;
+        const char* body;
+    } expected[] = {{"POST", "{\"a\":1}"},   {"GET", ""},  {"PUT", "{\"a\":1}"}, {"DELETE", ""},
+                    {"DELETE", "{\"a\":1}"}, {"POST", ""}, {"PUT", ""}};
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].method, expected[i].method);
+        EXPECT_EQ(seen[i].body, expected[i].body);
+        bool withBody = *expected[i].body != '\0';
+        EXPECT_EQ(seen[i].contentTypes, withBody ? 1u : 0u);
+        // Only a GET goes without a length; the others say 0 when empty.
+        EXPECT_EQ(seen[i].hasLength, seen[i].method != "GET");
+        if (withBody) {
+            EXPECT_EQ(seen[i].contentType, "application/json");
+        }
+        EXPECT_EQ(seen[i].agent, "HttpClient/1.0");
+    }
+}
+
+TEST(HttpClient, OwnContentTypeInAnyCaseSuppressesTheDefault) {
+    TestServer server;
+    HttpClient client;
+    HttpClientRequest request(server.url("/echo"));
+    request.setHeader("content-TYPE", "application/xml");
+    client.post(request, HttpClientData("<a/>", "text/plain"));
+    request.setHeader("content-TYPE", "");  // removes it
+    client.post(request, HttpClientData(std::string("plain"), ""));
+    client.setUserAgent("");
+    client.get(request);
+
+    std::vector<Seen> seen = server.seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].contentTypes, 1u);
+    EXPECT_EQ(seen[0].contentType, "application/xml");
+    EXPECT_EQ(seen[1].contentType, "text/plain");
+    EXPECT_EQ(seen[2].agent, std::string("CURL/") + LIBCURL_VERSION);
+    EXPECT_EQ(client.userAgent(), seen[2].agent);
+}
+
+TEST(HttpClient, ReceivedHeadersAndErrorStatusesAreOrdinaryReplies) {
+    TestServer server;
+    HttpClient client;
+    HttpClientResponse reply = client.get(HttpClientRequest(server.url("/headers")));
+    EXPECT_EQ(reply.header("X-Twice"), "first");
+    EXPECT_EQ(reply.header("X-Padded"), "padded value");
+    // The status line has no colon and is no header.
+    for (const std::string& name : reply.headerNames()) {
+        EXPECT_EQ(name.find("HTTP/"), std::string::npos) << name;
+    }
+    EXPECT_THROW(reply.header("x-twice"), std::out_of_range);
+
+    reply = client.get(HttpClientRequest(server.url("/missing")));
+    EXPECT_EQ(reply.status(), 404);
+    EXPECT_EQ(reply.content().toString(), "no such thing");
+    reply = client.get(HttpClientRequest(server.url("/broken")));
+    EXPECT_EQ(reply.status(), 500);
+    EXPECT_EQ(reply.toString().substr(0, 14), "status: \"500\",");
+    std::string text = reply.toString();
+    EXPECT_EQ(text.substr(text.find(", content:")), ", content: \"{\"error\":1}\"");
+    // Headers of an earlier reply do not leak into the next one.
+    EXPECT_THROW(reply.header("X-Twice"), std::out_of_range);
+}
+
+TEST(HttpClient, ConsecutiveRequestsShareOneConnection) {
+    TestServer server;
+    HttpClient client;
+    HttpClientRequest request(server.url("/echo"));
+    client.get(request);
+    client.post(request, HttpClientData("x", ""));
+    client.get(request);
+    std::vector<Seen> seen = server.seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].port, seen[0].port);
+    EXPECT_EQ(seen[2].port, seen[0].port);
+}
+
+TEST(HttpClient, RefusedConnectionAndTimeOutFailWithTheLibcurlCode) {
+    // A bound socket that does not listen refuses connections.
+    int sock = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+
+    HttpClient client;
+    EXPECT_EQ(protocolFailure([&] { client.get(HttpClientRequest(refused)); }),
+              failureText(CURLE_COULDNT_CONNECT));
+    EXPECT_EQ(client.lastResult(), CURLE_COULDNT_CONNECT);
+    close(sock);
+
+    TestServer server;
+    client.setTimeout(0);
+    client.setTimeout(-5);
+    EXPECT_EQ(client.timeout(), 30000);
+    client.setTimeout(200);
+    EXPECT_EQ(protocolFailure([&] { client.get(HttpClientRequest(server.url("/hang"))); }),
+              failureText(CURLE_OPERATION_TIMEDOUT));
+    server.release();
+    // The client stays usable after a failure.
+    EXPECT_EQ(client.get(HttpClientRequest(server.url("/echo"))).status(), 200);
+}
+
+TEST(HttpClient, AbortFromAnotherThreadEndsAHangingTransferPromptly) {
+    TestServer server;
+    HttpClient client;
+    auto pending = std::async(std::launch::async, [&] {
+        std::string message =
+            protocolFailure([&] { client.get(HttpClientRequest(server.url("/hang"))); });
+        return std::make_pair(message, std::chrono::steady_clock::now());
+    });
+    ASSERT_TRUE(waitFor([&] { return server.hanging() == 1; }));
+    auto aborted = std::chrono::steady_clock::now();
+    client.abort();
+    auto [message, ended] = pending.get();
+    EXPECT_EQ(message, failureText(CURLE_ABORTED_BY_CALLBACK));
+    EXPECT_LT(ended - aborted, 100ms);
+
+    // Aborted stays aborted until cleared, then requests work again.
+    EXPECT_EQ(protocolFailure([&] { client.get(HttpClientRequest(server.url("/echo"))); }),
+              failureText(CURLE_ABORTED_BY_CALLBACK));
+    client.clearAbort();
+    server.release();
+    EXPECT_EQ(client.get(HttpClientRequest(server.url("/echo"))).status(), 200);
+}
+
+TEST(HttpClientData, ContentTypesAndCopies) {
+    tkl::HttpClientData data;
+    data.setText(static_cast<const char*>(nullptr));
+    EXPECT_EQ(data.size(), 0);
+    EXPECT_EQ(data.contentType(), "text/plain");
+    const uint8_t bytes[] = {'a', 0, 'b'};
+    data.append(bytes, 3, "");
+    EXPECT_EQ(data.size(), 3);
+    EXPECT_EQ(data.contentType(), "application/octet-stream");
+    uint8_t out[2] = {};
+    EXPECT_EQ(data.read(out, 2), 2);
+    EXPECT_EQ(out[0], 'a');
+    EXPECT_EQ(data.read(nullptr, 5), 0);
+
+    HttpClientRequest request("http://h/x");
+    request.setHeader("B", "2");
+    request.setHeader("A", "1");
+    request.setHeader("", "ignored");
+    EXPECT_EQ(request.toString(), "url: \"http://h/x\", headers: {\"A\":\"1\", \"B\":\"2\"}");
+    EXPECT_THROW(request.header("C"), std::out_of_range);
+}
