@@ -1,0 +1,164 @@
+// Countdowns per cause against the real tick counter. Waits poll with a
+// deadline; no assertion depends on how fast the machine is.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "model/Regressive.h"
+#include "tkl/Json.h"
+#include "tkl/System.h"
+
+using custovia::Regressive;
+using custovia::RegressiveCause;
+using custovia::RegressiveCounter;
+
+namespace {
+
+tkl::JsonObject parse(const std::string& text) {
+    tkl::JsonDocument doc;
+    doc.fromJson(text);
+    return doc.object();
+}
+
+// Updates until the countdown reads 0, checking that it only goes down.
+// False when the deadline passes first.
+bool runDown(Regressive& r, std::chrono::seconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    int32_t last = r.value();
+    while (std::chrono::steady_clock::now() < end) {
+        r.update();
+        EXPECT_GE(r.value(), 0);
+        EXPECT_LE(r.value(), last);
+        last = r.value();
+        if (last == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(Regressive, RunsDownToZeroStaysThereAndPausesWithoutLosingTime) {
+    Regressive r(RegressiveCause::Failure);
+    EXPECT_EQ(r.value(), -1);
+    EXPECT_EQ(r.toString(), "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n");
+
+    r.setInShutdown(true);
+    r.start(40);
+    EXPECT_FALSE(r.inShutdown());
+    EXPECT_EQ(r.value(), 40);
+    const uint32_t started = r.initial();
+    r.start(100000);  // already running: no restart
+    EXPECT_EQ(r.max(), 40u);
+    EXPECT_EQ(r.initial(), started);
+
+    ASSERT_TRUE(runDown(r, std::chrono::seconds(10)));
+    r.update();
+    EXPECT_EQ(r.value(), 0);
+
+    r.stop();
+    EXPECT_EQ(r.value(), -1);
+    r.activate();
+    EXPECT_EQ(r.value(), 0);
+    r.clear();
+    EXPECT_EQ(r.toString(), "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n");
+}
+
+TEST(Regressive, RemainingTimeFollowsTheTickCounterAcrossItsWrap) {
+    // Started 0x1000 ms before the 32-bit counter wrapped, with a length that
+    // ends 60 s after "now": the remaining time is about 60 s, not 2^32 more.
+    const uint32_t now = tkl::System::getTicks();
+    Regressive wrapped(RegressiveCause::Manual, true, 0xFFFFF000u, 1, 0x1000u + now + 60000u,
+                       false);
+    wrapped.update();
+    EXPECT_GT(wrapped.value(), 30000);
+    EXPECT_LE(wrapped.value(), 60000);
+
+    // A deadline long passed reads 0, not a negative or a huge number.
+    Regressive late(RegressiveCause::Manual, true, now - 10000u, 1, 5000u, false);
+    late.update();
+    EXPECT_EQ(late.value(), 0);
+}
+
+TEST(Regressive, JsonFormDerivesActiveFromTheValue) {
+    Regressive r;
+    r.fromJson(parse("{\"cause\":3,\"active\":true,\"value\":1500.7,\"inShutdown\":1}"));
+    EXPECT_EQ(r.cause(), RegressiveCause::LoBattery);
+    EXPECT_EQ(r.causeName(), "LoBattery");
+    EXPECT_EQ(r.value(), 1500);
+    EXPECT_TRUE(r.inShutdown());
+    EXPECT_EQ(r.toString(), "active=1, cause=3, value=1500, max=0, initial=0, inShutdown=1\n");
+    EXPECT_EQ(r.toJson().toString(), "{\"active\":1,\"cause\":3,\"inShutdown\":1,\"value\":1500}");
+
+    // Paused with time left: still written as active.
+    r.stop();
+    EXPECT_EQ(r.toJson().toString(), "{\"active\":1,\"cause\":3,\"inShutdown\":1,\"value\":1500}");
+
+    EXPECT_EQ(Regressive().toJson().toString(), "{\"cause\":0,\"value\":-1}");
+    r.fromJson(parse("{\"cause\":42}"));
+    EXPECT_EQ(r.causeName(), "42");
+    EXPECT_EQ(r.value(), -1);
+}
+
+TEST(RegressiveCounter, NewCounterHasFiveIdleCausesAndNoCurrent) {
+    RegressiveCounter counter;
+    EXPECT_EQ(counter.toString(),
+              "\nregressive: [{cause=Manual, value=-1}, {cause=EndAutonomy, value=-1}, "
+              "{cause=LoBattery, value=-1}, {cause=Failure, value=-1}, "
+              "{cause=Scheduled, value=-1}]\n");
+    const Regressive current = counter.current();
+    EXPECT_EQ(current.cause(), RegressiveCause::None);
+    EXPECT_EQ(current.value(), -1);
+    EXPECT_FALSE(counter.isActive());
+    EXPECT_FALSE(counter.isExpired());
+    counter.setInShutdown(true);  // nothing runs: nothing to mark
+    EXPECT_FALSE(counter.inShutdown());
+}
+
+TEST(RegressiveCounter, CurrentIsTheLeastTimeLeftAndTheLowerCauseOnATie) {
+    RegressiveCounter counter;
+    counter.start(RegressiveCause::Scheduled, 300000);
+    counter.start(RegressiveCause::Failure, 200000);
+    counter.start(RegressiveCause::EndAutonomy, 200000);
+    EXPECT_EQ(counter.current().cause(), RegressiveCause::EndAutonomy);
+    EXPECT_TRUE(counter.isActive());
+
+    counter.setInShutdown(true);
+    EXPECT_TRUE(counter.inShutdown());
+    counter.stop(RegressiveCause::EndAutonomy);
+    EXPECT_EQ(counter.current().cause(), RegressiveCause::Failure);
+    EXPECT_FALSE(counter.inShutdown());
+
+    counter.start(RegressiveCause::Manual, 30);
+    counter.update();
+    EXPECT_EQ(counter.current().cause(), RegressiveCause::Manual);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!counter.isExpired() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        counter.update();
+    }
+    EXPECT_TRUE(counter.isExpired());
+    EXPECT_TRUE(counter.isExpired(RegressiveCause::Manual));
+    EXPECT_FALSE(counter.isExpired(RegressiveCause::Failure));
+
+    counter.stopAll();
+    EXPECT_EQ(counter.current().cause(), RegressiveCause::None);
+    counter.activateAll();
+    EXPECT_EQ(counter.current().cause(), RegressiveCause::Manual);
+    counter.clearAll();
+    EXPECT_FALSE(counter.isActive());
+    EXPECT_EQ(counter.entries().size(), 5u);
+}
+
+TEST(RegressiveCounter, UnknownCauseThrowsAndChangesNothing) {
+    RegressiveCounter counter;
+    const std::string before = counter.toString();
+    EXPECT_THROW(counter.start(RegressiveCause::None, 100), std::out_of_range);
+    EXPECT_THROW(counter.isActive(static_cast<RegressiveCause>(6)), std::out_of_range);
+    EXPECT_THROW(counter.clear(static_cast<RegressiveCause>(-1)), std::out_of_range);
+    EXPECT_EQ(counter.toString(), before);
+}
