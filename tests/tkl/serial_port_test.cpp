@@ -1,0 +1,311 @@
+// Serial ports against real pseudo-terminal pairs: the port opens the
+// terminal side, the test plays the device on the controlling side.
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tkl/Exception.h"
+#include "tkl/Port.h"
+
+using tkl::SerialPort;
+
+namespace {
+
+class PtyPair {
+public:
+    PtyPair() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(::grantpt(master_), 0);
+        EXPECT_EQ(::unlockpt(master_), 0);
+        path_ = ::ptsname(master_);
+    }
+    ~PtyPair() { closeMaster(); }
+
+    int master() const { return master_; }
+    // "/dev/pts/N"
+    const std::string& path() const { return path_; }
+    void closeMaster() {
+        if (master_ >= 0) {
+            ::close(master_);
+            master_ = -1;
+        }
+    }
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Reads exactly `size` bytes from the device side, waiting up to 5 s.
+    std::string receive(size_t size) {
+        std::string bytes;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (bytes.size() < size && std::chrono::steady_clock::now() < deadline) {
+            pollfd entry{master_, POLLIN, 0};
+            if (::poll(&entry, 1, 100) > 0) {
+                char buffer[64];
+                ssize_t count =
+                    ::read(master_, buffer, std::min(sizeof buffer, size - bytes.size()));
+                if (count > 0) {
+                    bytes.append(buffer, static_cast<size_t>(count));
+                }
+            }
+        }
+        return bytes;
+    }
+    termios settings() const {
+        termios result{};
+        EXPECT_EQ(::tcgetattr(master_, &result), 0);
+        return result;
+    }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+SerialPort::SerialConfig makeConfig(int baud, int databits, int stopbits, int parity, int timeout) {
+    SerialPort::SerialConfig config;
+    config.set(baud, databits, stopbits, parity, timeout);
+    return config;
+}
+
+template <typename E, typename F>
+void expectThrow(F&& call, const std::string& message, int32_t code) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected: " << message;
+    } catch (const E& e) {
+        EXPECT_EQ(e.message(), message);
+        EXPECT_EQ(e.code(), code);
+    }
+}
+
+}  // namespace
+
+TEST(SerialPort, ClosedPortRefusesEveryDeviceOperation) {
+    SerialPort port;
+    EXPECT_EQ(port.toString(),
+              "[Port] path: <empty>, isOpen: no, baudrate(bps)=2400, databits=8, stopbits=1, "
+              "parity=0, timeout(ms)=40");
+    char buffer[4];
+    auto closed = [&](auto call) {
+        expectThrow<tkl::FileNotOpenException>(call, "Serial port closed", -32012);
+    };
+    closed([&] { port.read(buffer, 0); });
+    closed([&] { port.read(nullptr, -1); });
+    closed([&] { port.write(buffer, 4); });
+    closed([&] { port.flush(); });
+    closed([&] { port.purge(); });
+    closed([&] { port.setPin(SerialPort::PinDtr, true); });
+    closed([&] { port.getPin(SerialPort::PinCts); });
+    closed([&] { port.setConfig(SerialPort::SerialConfig()); });
+}
+
+TEST(SerialPort, FailedOpenLeavesPortClosed) {
+    SerialPort port;
+    expectThrow<tkl::InvalidArgumentException>([&] { port.open(""); },
+                                               "Null or empty argument 'fPath'", -202);
+    expectThrow<tkl::InvalidArgumentException>(
+        [&] { port.open(static_cast<const char*>(nullptr)); }, "Null or empty argument 'fPath'",
+        -202);
+    // A name without a leading "/" is looked up under /dev.
+    expectThrow<tkl::OpenFileException>(
+        [&] { port.open("ttyNoSuchPort"); },
+        "Error opening \"ttyNoSuchPort\": No such file or directory", -32017);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.getPath(), "");
+
+    // A device that is not a terminal opens but refuses line settings: the
+    // open fails and nothing stays open.
+    expectThrow<tkl::IOException>(
+        [&] { port.open("null"); },
+        "Error getting config of \"null\": Inappropriate ioctl for device", -320);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.getPath(), "");
+}
+
+TEST(SerialPort, LineSettingsReachTheDevice) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path(), makeConfig(9600, 8, 2, 0, 100));
+    EXPECT_EQ(port.toString(), "[Port] path: " + pty.path() +
+                                   ", isOpen: yes, baudrate(bps)=9600, databits=8, stopbits=2, "
+                                   "parity=0, timeout(ms)=100");
+    termios settings = pty.settings();
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(::cfgetispeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_NE(settings.c_cflag & CSTOPB, 0u);
+    // Raw bytes: no echo, no line editing, no line-end mapping.
+    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(settings.c_iflag & (ICRNL | INLCR), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u);
+
+    // Stop bits other than 2 mean 1, parity other than 1 or 2 means none.
+    port.setConfig(makeConfig(19200, 8, 3, 5, 100));
+    settings = pty.settings();
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
+    EXPECT_EQ(settings.c_cflag & (CSTOPB | PARENB), 0u);
+    EXPECT_EQ(port.getConfig().stopbits, 3);
+
+    // Settings the device cannot take are refused and the old ones stay. A
+    // pseudo-terminal always runs 8 data bits without parity, so it refuses
+    // 7 data bits and parity just like an unknown speed.
+    const std::string refused = "Error setting config of \"" + pty.path() + "\": Invalid argument";
+    for (const auto& config : {makeConfig(12345, 8, 1, 0, 100), makeConfig(9600, 9, 1, 0, 100),
+                               makeConfig(9600, 7, 1, 0, 100), makeConfig(9600, 8, 1, 1, 100),
+                               makeConfig(9600, 8, 1, 2, 100)}) {
+        expectThrow<tkl::IOException>([&] { port.setConfig(config); }, refused, -320);
+    }
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.getConfig().baudrate, 19200);
+    settings = pty.settings();
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
+}
+
+TEST(SerialPort, ReopenWithSettingsKeepsThem) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 100));
+    // Closing the open port resets its settings; the ones given here must
+    // still be the ones applied.
+    port.open(pty.path(), makeConfig(38400, 8, 2, 0, 100));
+    termios settings = pty.settings();
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B38400));
+    EXPECT_NE(settings.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(port.getConfig().baudrate, 38400);
+
+    // A copy takes the settings only; closing forgets path and settings.
+    SerialPort copy(port);
+    EXPECT_FALSE(copy.isOpen());
+    EXPECT_EQ(copy.getConfig().baudrate, 38400);
+    port.close();
+    EXPECT_EQ(port.toString(), SerialPort().toString());
+}
+
+TEST(SerialPort, OnlyOneOwnerAtATime) {
+    PtyPair pty;
+    SerialPort first;
+    first.open(pty.path());
+    SerialPort second;
+    expectThrow<tkl::OpenFileException>(
+        [&] { second.open(pty.path()); },
+        "Error opening \"" + pty.path() + "\": Device or resource busy", -32017);
+    EXPECT_TRUE(first.isOpen());
+    first.close();
+    second.open(pty.path());
+    EXPECT_TRUE(second.isOpen());
+}
+
+TEST(SerialPort, BytesTravelBothWays) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 200));
+
+    const std::string binary("Q1\r\n\0\xff\x13\x11", 8);
+    EXPECT_EQ(port.write(binary.data(), static_cast<int32_t>(binary.size())), 8);
+    port.flush();
+    EXPECT_EQ(pty.receive(8), binary);
+
+    pty.send(binary);
+    char buffer[16] = {};
+    EXPECT_EQ(port.read(buffer, 8), 8);
+    EXPECT_EQ(std::string(buffer, 8), binary);
+
+    // A device that answers in pieces, each within the time-out, is read whole.
+    std::thread device([&] {
+        for (const char* piece : {"(230.", "0 49.", "9)\r"}) {
+            pty.send(piece);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    EXPECT_EQ(port.read(buffer, 13), 13);
+    device.join();
+    EXPECT_EQ(std::string(buffer, 13), "(230.0 49.9)\r");
+
+    // Four bytes, then silence: the read ends with what came.
+    pty.send("ABCD");
+    EXPECT_EQ(port.read(buffer, 10), 4);
+    EXPECT_EQ(std::string(buffer, 4), "ABCD");
+    // Nothing at all: the read times out empty.
+    EXPECT_EQ(port.read(buffer, 10), 0);
+
+    // Size 0 does not touch the device; bad buffers are refused.
+    pty.send("Z");
+    EXPECT_EQ(port.read(buffer, 0), 0);
+    const std::string bad = "Null 'buf' argument or 'size' < 0";
+    expectThrow<tkl::InvalidArgumentException>([&] { port.read(nullptr, 4); }, bad, -202);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.read(buffer, -1); }, bad, -202);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.write(nullptr, 4); }, bad, -202);
+    EXPECT_EQ(port.write(buffer, 0), 0);
+    EXPECT_EQ(port.read(buffer, 1), 1);
+    EXPECT_EQ(buffer[0], 'Z');
+}
+
+TEST(SerialPort, ZeroTimeOutWaitsUntilFull) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 0));
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.send("OK");
+    });
+    char buffer[2];
+    EXPECT_EQ(port.read(buffer, 2), 2);
+    device.join();
+}
+
+TEST(SerialPort, PurgeDropsUnreadInput) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 100));
+    pty.send("stale");
+    char buffer[8];
+    ASSERT_EQ(port.read(buffer, 1), 1);  // the bytes have reached the port
+    port.purge();
+    EXPECT_EQ(port.read(buffer, 8), 0);
+}
+
+TEST(SerialPort, HangUpEndsReadsAndFailsWrites) {
+    PtyPair pty;
+    SerialPort port;
+    // Without a time-out limit, only the hang-up can end the read.
+    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 0));
+    pty.send("last");
+    char buffer[8];
+    ASSERT_EQ(port.read(buffer, 4), 4);
+    pty.closeMaster();
+    EXPECT_EQ(port.read(buffer, 8), 0);
+    expectThrow<tkl::IOException>(
+        [&] { port.write("x", 1); },
+        "Error writing serial port \"" + pty.path() + "\": Input/output error", -320);
+    EXPECT_TRUE(port.isOpen());
+}
+
+TEST(SerialPort, PinsOnADeviceWithoutModemLines) {
+    PtyPair pty;
+    SerialPort port;
+    port.open(pty.path());
+    const std::string status =
+        "Error getting serial port status \"" + pty.path() + "\": Inappropriate ioctl for device";
+    expectThrow<tkl::IOException>([&] { port.getPin(SerialPort::PinCts); }, status, -320);
+    // The modem status is read before the pin is checked.
+    expectThrow<tkl::IOException>([&] { port.getPin(SerialPort::PinDtr); }, status, -320);
+    expectThrow<tkl::IOException>(
+        [&] { port.setPin(SerialPort::PinDtr, true); },
+        "Error setting serial port pin \"" + pty.path() + "\": Inappropriate ioctl for device",
+        -320);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.setPin(SerialPort::PinCts, true); },
+                                               "Invalid serial port pin", -202);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.clearPin(8); }, "Invalid serial port pin",
+                                               -202);
+    EXPECT_TRUE(port.isOpen());
+}
