@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TimeZone.h"
+#include "model/Device.h"
+#include "tkl/Json.h"
+
+using namespace custovia;
+
+namespace {
+
+tkl::JsonObject parse(const std::string& text) {
+    tkl::JsonDocument document;
+    document.fromJson(text);
+    return document.object();
+}
+
+std::string compact(const tkl::JsonObject& json) {
+    return tkl::JsonDocument(json).toJson(false);
+}
+
+// 2021-03-04T13:20:30.123Z
+constexpr int64_t kLast = 1614864030123LL;
+
+// A device as the service sends it: lower-case protocol and port type, the
+// time of the last reading as a number.
+const char* const kServiceDevice = R"({
+    "id": "ups1", "family": 3, "model": 12.9, "version": "2.10", "idPc": "pc-7",
+    "last": 1614864030123, "name": "UPS 1", "userName": "Rack A", "userProd": "Server room",
+    "protocol": "corvel",
+    "port": {"type": "hid", "path": "\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}",
+             "name": "HID#7", "vid": 1637, "pid": 20833, "isSoftUsb": 1,
+             "config": {"baudrate": 9600, "databits": 7, "stopbits": 2, "parity": 1, "timeout": 80}},
+    "vars": {"vInput": 229.5, "cBattery": 87, "shutdownTimer": -1},
+    "status": {"connected": true, "opBattery": "1"},
+    "failures": {"fan": 1}
+})";
+
+const std::string kDefaultTail =
+    "vars: {vInput=0.0, vOutput=0.0, iOutput=0.0, pOutput=0.0, fOutput=0.0, vBattery=0.0, "
+    "cBattery=0, temperature=0.0, icBattery=0, shutdownTimer=-1, wakeupTimer=-1, "
+    "nightoffTimer=-1, nominalVInput=0, nominalVOutput=0, nominalPOutput=0, nominalFOutput=0, "
+    "nominalVBattery=0, ledRed=0, ledGreen=0, ledBlue=0, random=0}, \n";
+
+}  // namespace
+
+TEST(Device, ReadsTheServiceForm) {
+    Device device;
+    device.fromJson(parse(kServiceDevice));
+    EXPECT_EQ(device.id, "ups1");
+    EXPECT_EQ(device.family, 3);
+    EXPECT_EQ(device.model, 12);
+    EXPECT_EQ(device.version, "2.10");
+    EXPECT_EQ(device.idPc, "pc-7");
+    EXPECT_EQ(device.last, kLast);
+    EXPECT_EQ(device.userProd, "Server room");
+    EXPECT_EQ(device.protocol, DeviceProtocol::Corvel);
+    EXPECT_EQ(device.port.type, PortType::HID);
+    EXPECT_EQ(device.port.path, "\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}");
+    EXPECT_EQ(device.port.vid, 0x0665);
+    EXPECT_TRUE(device.port.isSoftUsb);
+    EXPECT_EQ(device.port.config.baudrate, 9600);
+    EXPECT_EQ(device.port.config.timeout, 80);
+    EXPECT_FLOAT_EQ(device.vars.vInput, 229.5f);
+    EXPECT_EQ(device.vars.wakeupTimer, 0);
+    EXPECT_TRUE(device.status.connected);
+    EXPECT_TRUE(device.status.opBattery);
+    EXPECT_FALSE(device.status.loBattery);
+    EXPECT_TRUE(device.failures.fan);
+
+    // Copies are deep and independent.
+    Device copy(device);
+    device.clear();
+    EXPECT_EQ(copy.port.path, "\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}");
+    Device target;
+    target.assign(copy);
+    EXPECT_EQ(target.toString(), copy.toString());
+
+    // Only the lower-case texts name a protocol or a port type.
+    device.fromJson(parse(R"({"protocol":"Zephan","port":{"type":"HID"}})"));
+    EXPECT_EQ(device.protocol, DeviceProtocol::Unknown);
+    EXPECT_EQ(device.port.type, PortType::Unknown);
+    device.setProtocol("ondra");
+    EXPECT_EQ(device.protocolName(), "Ondra");
+    device.setProtocol(static_cast<const char*>(nullptr));
+    EXPECT_EQ(device.protocol, DeviceProtocol::Unknown);
+    EXPECT_EQ(protocolText(static_cast<DeviceProtocol>(9)), "9");
+    EXPECT_EQ(portTypeText(static_cast<PortType>(4)), "4");
+}
+
+TEST(Device, MissingMembersReadAsZeroNotDefaults) {
+    Device device;
+    EXPECT_EQ(device.family, -1);
+    EXPECT_TRUE(device.toJson().isEmpty());
+    device.fromJson(tkl::JsonObject());
+    EXPECT_EQ(device.family, 0);
+    EXPECT_EQ(device.model, 0);
+    EXPECT_EQ(device.port.config.baudrate, 0);
+    EXPECT_EQ(device.vars.shutdownTimer, 0);
+}
+
+TEST(Device, LastTextKeepsItsZone) {
+    Device device;
+    {
+        ScopedTimeZone utc("UTC0");
+        device.fromJson(parse(R"({"last":"2021-03-04T10:20:30.123-03:00"})"));
+        EXPECT_EQ(device.last, kLast);
+        device.fromJson(parse(R"({"last":"2021-03-04T13:20:30.123"})"));
+        EXPECT_EQ(device.last, kLast);
+    }
+    {
+        ScopedTimeZone minusThree(kMinusThree);
+        device.fromJson(parse(R"({"last":"2021-03-04T13:20:30.123Z"})"));
+        EXPECT_EQ(device.last, kLast);
+        device.fromJson(parse(R"({"last":"2021-03-04T10:20:30.123"})"));
+        EXPECT_EQ(device.last, kLast);
+        device.fromJson(parse(R"({"last":1614864030123.9})"));
+        EXPECT_EQ(device.last, kLast);
+    }
+}
+
+TEST(Device, DefaultText) {
+    Device device;
+    EXPECT_EQ(device.toString(),
+              "\nid=<unknown>, \nfamily=<unknown>, model=<unknown>, \nversion=<unknown>, \n"
+              "protocol=Unknown, \nport: {port=Unknown, path=<empty>, name=<empty>, config: "
+              "{baudrate(bps)=2400, databits=8, stopbits=1, parity=0, timeout(ms)=40}}, \n" +
+                  kDefaultTail + "flags: {" + DeviceFlags().toString() + "}, \nfail: {" +
+                  DeviceFailFlags().toString() + "}, \nidPc=<unknown>\n");
+}
+
+TEST(Device, FilledTextInLocalTime) {
+    Device device;
+    device.fromJson(parse(kServiceDevice));
+    device.vars.clear();
+    const std::string body =
+        "\nid=ups1, \nname=UPS 1, \nuserName=Rack A, \nuserProd=Server room, \n"
+        "family=3, model=12, \nversion=2.10, \nprotocol=Corvel, \n"
+        "port: {port=HID(S), path=\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}, name=HID#7, "
+        "vid=0665, pid=5161}, \n" +
+        kDefaultTail + "flags: {" + device.status.toString() + "}, \nfail: {" +
+        device.failures.toString() + "}, \nidPc=pc-7, \nlast=";
+    {
+        ScopedTimeZone utc("UTC0");
+        EXPECT_EQ(device.toString(), body + "2021/03/04 13:20:30.123\n");
+    }
+    {
+        ScopedTimeZone minusThree(kMinusThree);
+        EXPECT_EQ(device.toString(), body + "2021/03/04 10:20:30.123\n");
+    }
+    device.last = -5;
+    EXPECT_EQ(device.toString().find("last="), std::string::npos);
+}
+
+TEST(Device, WritesDisplayTextsThatReadBackAsUnknown) {
+    Device device;
+    device.fromJson(parse(kServiceDevice));
+    device.port.set(PortType::RS232, "COM3", PortInfo::SerialConfig(), nullptr, 0, 0);
+    device.status.connected = false;
+
+    tkl::JsonObject json;
+    {
+        ScopedTimeZone minusThree(kMinusThree);
+        json = device.toJson();
+    }
+    EXPECT_EQ(compact(json.take("status").toObject()), compact(device.status.toJson()));
+    EXPECT_EQ(compact(json.take("failures").toObject()), compact(device.failures.toJson()));
+    EXPECT_EQ(compact(json),
+              R"({"family":3,"id":"ups1","idPc":"pc-7","last":"2021-03-04T10:20:30.123-03:00",)"
+              R"("model":12,"name":"UPS 1","port":{"config":{"baudrate":2400,"databits":8,)"
+              R"("parity":0,"stopbits":1,"timeout":40},"isSoftUsb":0,"name":"COM3","path":"COM3",)"
+              R"("pid":20833,"type":"RS232","vid":1637},"protocol":"Corvel","userName":"Rack A",)"
+              R"("userProd":"Server room","version":"2.10"})");
+
+    Device back;
+    back.fromJson(device.toJson());
+    EXPECT_EQ(back.protocol, DeviceProtocol::Unknown);
+    EXPECT_EQ(back.port.type, PortType::Unknown);
+    EXPECT_EQ(back.port.path, "COM3");
+    EXPECT_EQ(back.last, kLast);
+    EXPECT_EQ(back.userName, "Rack A");
+
+    // Measurements go out only while connected; an unknown port not at all;
+    // the empty texts and a zero time are left out.
+    device.status.connected = true;
+    device.port.clear();
+    device.version.clear();
+    device.name.clear();
+    device.last = 0;
+    device.protocol = DeviceProtocol::Unknown;
+    json = device.toJson();
+    EXPECT_TRUE(json.contains("vars"));
+    EXPECT_EQ(json.keys(), (std::vector<std::string>{"failures", "family", "id", "idPc", "model",
+                                                     "status", "userName", "userProd", "vars"}));
+    EXPECT_EQ(json.value("vars").toObject().size(), 21);
+}
+
+TEST(PortInfo, NamesFromPaths) {
+    PortInfo port;
+    EXPECT_EQ(port.nameFromPath("\\\\.\\COM12", PortType::RS232), "COM12");
+    EXPECT_EQ(port.nameFromPath("/dev/ttyACM0", PortType::CDC), "ttyACM0");
+    EXPECT_EQ(port.nameFromPath("\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}", PortType::HID),
+              "HID#7");
+    EXPECT_EQ(port.nameFromPath("/sys/usb/hidraw#0003", PortType::HID), "HID#0003");
+    // A "#" before index 4 is part of the bus prefix, not an instance.
+    EXPECT_EQ(port.nameFromPath("hid#vid_0665", PortType::HID), "HID");
+    EXPECT_EQ(port.nameFromPath(nullptr, PortType::HID), "");
+}
+
+TEST(PortInfo, SetKeepsWhatIsNotGiven) {
+    PortInfo port(PortType::HID, "/dev/usb/hidraw#0001&x", nullptr, 0x0665, 0);
+    port.isSoftUsb = true;
+    EXPECT_EQ(port.name, "HID#0001");
+    EXPECT_EQ(port.pid, 0);
+    port.set(PortType::CDC, "", "Modem", 0, 0x5161);
+    EXPECT_EQ(port.path, "/dev/usb/hidraw#0001&x");
+    EXPECT_EQ(port.name, "Modem");
+    EXPECT_EQ(port.vid, 0x0665);
+    EXPECT_EQ(port.pid, 0x5161);
+    EXPECT_FALSE(port.isSoftUsb);
+    port.setType("rs232");
+    EXPECT_EQ(port.typeName(), "RS232");
+    port.setType(static_cast<const char*>(nullptr));
+    EXPECT_EQ(port.type, PortType::Unknown);
+}
+
+TEST(PortInfo, TextShowsIdsAndLineSettingsByType) {
+    PortInfo::SerialConfig line;
+    line.set(9600, -1, -1, -1, -1);
+    PortInfo port(PortType::CDC, "/dev/ttyACM0", line, nullptr, 0x1a, 0x2b3c);
+    EXPECT_EQ(port.toString(),
+              "port=CDC, path=/dev/ttyACM0, name=ttyACM0, vid=001A, pid=2B3C, config: "
+              "{baudrate(bps)=9600, databits=8, stopbits=1, parity=0, timeout(ms)=40}");
+    port.type = PortType::RS232;
+    EXPECT_EQ(port.toString().find("vid="), std::string::npos);
+    port.type = PortType::HID;
+    port.isSoftUsb = true;
+    port.pid = 0;
+    EXPECT_EQ(port.toString(), "port=HID(S), path=/dev/ttyACM0, name=ttyACM0");
+    port.isSoftUsb = false;
+    port.type = PortType::CDC;
+    EXPECT_EQ(port.toString().rfind("port=CDC, path=/dev/ttyACM0, name=ttyACM0, config: {", 0), 0u);
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/DeviceVars.h"
+#include "tkl/Json.h"
+
+using namespace custovia;
+
+namespace {
+
+tkl::JsonObject parse(const std::string& text) {
+    tkl::JsonDocument document;
+    document.fromJson(text);
+    return document.object();
+}
+
+std::string compact(const tkl::JsonObject& json) {
+    return tkl::JsonDocument(json).toJson(false);
+}
+
+int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+const std::vector<std::string> kStatusFlags = {"connected",
+                                               "inShutdown",
+                                               "opStartup",
+                                               "opBattery",
+                                               "opStandBy",
+                                               "opCheckup",
+                                               "opWarning",
+                                               "noVInput",
+                                               "loVInput",
+                                               "hiVInput",
+                                               "loFInput",
+                                               "hiFInput",
+                                               "noSyncInput",
+                                               "syncInput",
+                                               "noiseInput",
+                                               "hiPOutput",
+                                               "loBattery",
+                                               "maxBattery",
+                                               "noBattery",
+                                               "oldBattery",
+                                               "moreBattery",
+                                               "lessBattery",
+                                               "shutdownTimerActive",
+                                               "remoteControlActive",
+                                               "noCalibrated"};
+
+const std::vector<std::string> kFailFlags = {
+    "overtemp", "internal",   "overload", "shortcircuit",    "inverter",  "fan",
+    "tiristor", "endBattery", "loVInput", "abnormalVOutput", "hiPOutput", "abnormalVBattery"};
+
+// Reads each flag alone and checks that exactly that flag comes back, in the
+// text form and in the written JSON: catches a key read into the wrong bit.
+template <typename Flags>
+void expectEachFlagMapsToItsOwnKey(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        Flags flags;
+        flags.fromJson(parse("{\"" + name + "\":1}"));
+        const std::string text = flags.toString();
+        EXPECT_EQ(count(text, "=1"), 1) << name;
+        EXPECT_TRUE(text.rfind(name + "=1", 0) == 0 ||
+                    text.find(" " + name + "=1") != std::string::npos)
+            << name;
+        const tkl::JsonObject json = flags.toJson();
+        EXPECT_EQ(json.size(), static_cast<int>(names.size()));
+        int set = 0;
+        for (const std::string& key : json.keys())
+            set += static_cast<int>(json.value(key).toDouble());
+        EXPECT_EQ(set, 1) << name;
+        EXPECT_EQ(json.value(name).toDouble(), 1.0) << name;
+    }
+}
+
+}  // namespace
+
+TEST(DeviceVars, DefaultTextShowsStoppedTimers) {
+    DeviceVars vars;
+    EXPECT_EQ(vars.toString(),
+              "vInput=0.0, vOutput=0.0, iOutput=0.0, pOutput=0.0, fOutput=0.0, vBattery=0.0, "
+              "cBattery=0, temperature=0.0, icBattery=0, shutdownTimer=-1, wakeupTimer=-1, "
+              "nightoffTimer=-1, nominalVInput=0, nominalVOutput=0, nominalPOutput=0, "
+              "nominalFOutput=0, nominalVBattery=0, ledRed=0, ledGreen=0, ledBlue=0, random=0");
+}
+
+TEST(DeviceVars, ReadsServiceFormAndWritesEveryKey) {
+    DeviceVars vars;
+    vars.fromJson(parse(R"({"vInput":127,"vOutput":230.5,"iOutput":1.2,"pOutput":40,"fOutput":50,
+        "vBattery":27.3,"cBattery":99.6,"temperature":31.5,"shutdownTimer":120,"wakeupTimer":-1,
+        "nominalVInput":230,"nominalVOutput":230,"nominalPOutput":1000,"nominalFOutput":50,
+        "nominalVBattery":24,"ledRed":255,"ledGreen":"16","ledBlue":-7.9,"random":true,
+        "icBattery":2})"));
+    EXPECT_EQ(vars.toString(),
+              "vInput=127.0, vOutput=230.5, iOutput=1.2, pOutput=40.0, fOutput=50.0, "
+              "vBattery=27.3, cBattery=100, temperature=31.5, icBattery=2, shutdownTimer=120, "
+              "wakeupTimer=-1, nightoffTimer=0, nominalVInput=230, nominalVOutput=230, "
+              "nominalPOutput=1000, nominalFOutput=50, nominalVBattery=24, ledRed=255, "
+              "ledGreen=16, ledBlue=-7, random=1");
+
+    vars.clear();
+    vars.vInput = 230.5f;
+    vars.icBattery = 3;
+    vars.random = true;
+    EXPECT_EQ(compact(vars.toJson()),
+              R"({"cBattery":0,"fOutput":0,"iOutput":0,"icBattery":3,"ledBlue":0,"ledGreen":0,)"
+              R"("ledRed":0,"nightoffTimer":-1,"nominalFOutput":0,"nominalPOutput":0,)"
+              R"("nominalVBattery":0,"nominalVInput":0,"nominalVOutput":0,"pOutput":0,)"
+              R"("random":1,"shutdownTimer":-1,"temperature":0,"vBattery":0,"vInput":230.5,)"
+              R"("vOutput":0,"wakeupTimer":-1})");
+
+    // A missing timer reads as 0, not as "not running".
+    vars.fromJson(tkl::JsonObject());
+    EXPECT_EQ(vars.shutdownTimer, 0);
+    EXPECT_EQ(vars.nightoffTimer, 0);
+    EXPECT_FALSE(vars.random);
+}
+
+TEST(DeviceFlags, FlagTextsAndValues) {
+    DeviceFlags flags;
+    flags.fromJson(parse(
+        R"({"connected":"true","opBattery":"1","loBattery":true,"noBattery":"yes","noCalibrated":2})"));
+    EXPECT_EQ(flags.toString(),
+              "connected=1, inShutdown=0, opStartup=0, opBattery=1, opStandBy=0, opCheckup=0, "
+              "opWarning=0, noVInput=0, loVInput=0, hiVInput=0, loFInput=0, hiFInput=0, "
+              "noSyncInput=0, syncInput=0, noiseInput=0, hiPOutput=0, loBattery=1, maxBattery=0, "
+              "noBattery=0, oldBattery=0, moreBattery=0, lessBattery=0, shutdownTimerActive=0, "
+              "remoteControlActive=0, noCalibrated=1");
+    DeviceFlags copy(flags);
+    flags.clear();
+    EXPECT_EQ(count(flags.toString(), "=1"), 0);
+    EXPECT_EQ(count(copy.toString(), "=1"), 4);
+
+    DeviceFailFlags failures;
+    failures.fromJson(parse(R"({"fan":1,"abnormalVBattery":"TRUE"})"));
+    EXPECT_EQ(failures.toString(),
+              "overtemp=0, internal=0, overload=0, shortcircuit=0, inverter=0, fan=1, "
+              "tiristor=0, endBattery=0, loVInput=0, abnormalVOutput=0, hiPOutput=0, "
+              "abnormalVBattery=1");
+}
+
+TEST(DeviceFlags, EachFlagHasItsOwnKeyAndBit) {
+    expectEachFlagMapsToItsOwnKey<DeviceFlags>(kStatusFlags);
+    expectEachFlagMapsToItsOwnKey<DeviceFailFlags>(kFailFlags);
+}
+
+TEST(DeviceLevels, TextsAndUnknownValues) {
+    EXPECT_EQ(levelText(DeviceLevel2::High), "High");
+    EXPECT_EQ(levelText(static_cast<DeviceLevel2>(2)), "2");
+    EXPECT_EQ(levelText(DeviceLevel5::VeryLow), "Very Low");
+    EXPECT_EQ(levelText(DeviceLevel5::VeryHigh), "Very High");
+    EXPECT_EQ(levelText(static_cast<DeviceLevel5>(-1)), "-1");
+}
