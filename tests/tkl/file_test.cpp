@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tkl/Exception.h"
+#include "tkl/File.h"
+
+using tkl::File;
+
+namespace {
+
+// A fresh folder below the system's temporary folder, removed afterwards; the
+// current directory is restored too.
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tkl_file_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        cwd_ = cwd;
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(cwd_.c_str()), 0);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    void touch(const std::string& name) const { std::ofstream(path(name)) << "x"; }
+
+    std::string dir_;
+    std::string cwd_;
+};
+
+}  // namespace
+
+TEST(FileNames, SeparatorsAreAddedAndRemovedOnce) {
+    EXPECT_EQ(File::separator(), '/');
+    EXPECT_EQ(File::withSeparator("a"), "a/");
+    EXPECT_EQ(File::withSeparator("a/"), "a/");
+    EXPECT_EQ(File::withSeparator(""), "/");
+    EXPECT_EQ(File::withSeparator(std::string("C:\\x"), '\\'), "C:\\x\\");
+    EXPECT_EQ(File::withSeparator(static_cast<const char*>(nullptr), '\\'), "\\");
+    EXPECT_EQ(File::withoutSeparator("a//"), "a/");
+    EXPECT_EQ(File::withoutSeparator("a\\"), "a");
+    EXPECT_EQ(File::withoutSeparator(""), "");
+}
+
+TEST(FileNames, DirectoryKeepsThePathsOwnSeparator) {
+    EXPECT_EQ(File::directoryOf("C:\\dir\\file.txt"), "C:\\dir\\");
+    EXPECT_EQ(File::directoryOf("/usr/lib/x.so"), "/usr/lib/");
+    EXPECT_EQ(File::directoryOf("dir/"), "dir/");
+    EXPECT_EQ(File::directoryOf("file.txt"), "/");
+    EXPECT_EQ(File::directoryOf("/file.txt"), "/");
+    EXPECT_EQ(File::directoryOf("\\file.txt"), "/");  // a leading separator is not the path's own
+    EXPECT_EQ(File::directoryOf(static_cast<const char*>(nullptr)), "");
+}
+
+TEST(FileNames, FileNameAndExtension) {
+    EXPECT_EQ(File::fileNameOf("C:\\dir\\file.tar.gz"), "file.tar.gz");
+    EXPECT_EQ(File::fileNameOf("C:file"), "file");
+    EXPECT_EQ(File::fileNameOf("a;b"), "b");
+    EXPECT_EQ(File::fileNameOf("plain"), "plain");
+    EXPECT_EQ(File::fileNameOf("dir/"), "");
+    EXPECT_EQ(File::extensionOf("C:\\dir\\file.tar.gz"), "gz");
+    EXPECT_EQ(File::extensionOf("/etc.d/README"), "");
+    EXPECT_EQ(File::extensionOf("name."), "");
+    EXPECT_EQ(File::extensionOf(std::string(".profile")), "profile");
+}
+
+TEST_F(FileTest, ExistsOnlyForEntriesThatAreNotFolders) {
+    touch("file.txt");
+    EXPECT_TRUE(File::exists(path("file.txt")));
+    EXPECT_FALSE(File::exists(dir_));
+    EXPECT_FALSE(File::exists(path("missing")));
+    EXPECT_FALSE(File::exists(path("missing/deeper")));
+    EXPECT_FALSE(File::exists(path("file.txt/below")));  // a file on the way
+    EXPECT_FALSE(File::exists(""));
+    EXPECT_FALSE(File::exists(static_cast<const char*>(nullptr)));
+    // An embedded NUL must not turn the question into one about "file.txt".
+    EXPECT_FALSE(File::exists(path("file.txt") + std::string("\0.bak", 5)));
+}
+
+TEST_F(FileTest, ExistsReportsOtherFailures) {
+    ASSERT_EQ(symlink("loop", path("loop").c_str()), 0);
+    try {
+        File::exists(path("loop"));
+        FAIL() << "no exception";
+    } catch (const tkl::SystemException& e) {
+        EXPECT_EQ(e.code(), -305);
+        EXPECT_EQ(e.message(), "Error checking if file \"" + path("loop") +
+                                   "\" exists: Too many levels of symbolic links");
+    }
+}
+
+TEST_F(FileTest, CurrentPathFollowsSetCurrentPath) {
+    File::setCurrentPath(dir_);
+    EXPECT_EQ(File::currentPath(), dir_ + "/");
+    touch("here");
+    EXPECT_TRUE(File::exists("here"));
+
+    // A deep current directory is read in full.
+    std::string deep = dir_;
+    for (int i = 0; i < 40; ++i) {
+        deep += "/" + std::string(20, 'a' + i % 26);
+        ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    }
+    File::setCurrentPath(deep);
+    EXPECT_EQ(File::currentPath(), deep + "/");
+
+    try {
+        File::setCurrentPath(path("missing"));
+        FAIL() << "no exception";
+    } catch (const tkl::FileException& e) {
+        EXPECT_EQ(e.code(), -3201);
+        EXPECT_EQ(e.message(), "Error setting current application path");
+    }
+    EXPECT_EQ(File::currentPath(), deep + "/");
+}
