@@ -142,6 +142,12 @@ int HttpClientData::read(uint8_t* buffer, int capacity) const {
     return count;
 }
 
+JsonObject HttpClientData::toJsonObject() const {
+    JsonDocument document;
+    document.fromJson(bytes_);
+    return document.object();
+}
+
 void HttpClientData::set(const char* text, const std::string& type) {
     set(std::string(text != nullptr ? text : ""), type);
 }

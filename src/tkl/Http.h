@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "tkl/Json.h"
 #include "tkl/Object.h"
 
 struct curl_slist;
@@ -57,6 +58,9 @@ public:
     // Copies up to `capacity` bytes from the start into `buffer`; returns the
     // count (0 for a null buffer or no capacity).
     virtual int read(uint8_t* buffer, int capacity) const;
+    // The bytes parsed as JSON: the top-level object, or an empty one when
+    // they hold no JSON object.
+    virtual JsonObject toJsonObject() const;
     // Replaces the bytes by the text (null: empty); an empty type gives
     // "text/plain".
     virtual void set(const char* text, const std::string& type);

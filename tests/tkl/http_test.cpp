@@ -228,6 +228,7 @@ TEST(HttpClient, ReceivedHeadersAndErrorStatusesAreOrdinaryReplies) {
     EXPECT_EQ(reply.content().toString(), "no such thing");
     reply = client.get(HttpClientRequest(server.url("/broken")));
     EXPECT_EQ(reply.status(), 500);
+    EXPECT_EQ(reply.content().toJsonObject().value("error").toDouble(), 1);
     EXPECT_EQ(reply.toString().substr(0, 14), "status: \"500\",");
     std::string text = reply.toString();
     EXPECT_EQ(text.substr(text.find(", content:")), ", content: \"{\"error\":1}\"");
@@ -314,6 +315,7 @@ TEST(HttpClientData, ContentTypesAndCopies) {
     EXPECT_EQ(data.read(out, 2), 2);
     EXPECT_EQ(out[0], 'a');
     EXPECT_EQ(data.read(nullptr, 5), 0);
+    EXPECT_TRUE(data.toJsonObject().isEmpty());
 
     HttpClientRequest request("http://h/x");
     request.setHeader("B", "2");
