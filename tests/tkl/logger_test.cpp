@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tkl/Logger.h"
+
+using tkl::Logger;
+using tkl::LoggerOptions;
+using tkl::LogLevel;
+using tkl::LogOutput;
+
+namespace {
+
+const QRegularExpression recordLine(
+    QStringLiteral("^\\[(\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3})\\] \\[([A-Z]+)\\] "
+                   "\\{([^}]*)\\} (.*)$"));
+
+// Captures what is written to std::clog while it lives.
+class ClogCapture {
+public:
+    ClogCapture() : old_(std::clog.rdbuf(buffer_.rdbuf())) {}
+    ~ClogCapture() { std::clog.rdbuf(old_); }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> result;
+        std::istringstream in(buffer_.str());
+        for (std::string line; std::getline(in, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }
+
+private:
+    std::ostringstream buffer_;
+    std::streambuf* old_;
+};
+
+QStringList fileLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+void writeBytes(const QString& path, qint64 count, char fill = 'x') {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QByteArray line(99, fill);
+    line.append('\n');
+    for (qint64 written = 0; written < count; written += line.size()) {
+        file.write(line.constData(), std::min<qint64>(line.size(), count - written));
+    }
+}
+
+void setZone(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+}  // namespace
+
+TEST(Logger, NewChannelIsSilentAndLevelsFilter) {
+    Logger* log = Logger::getLogger("silent-channel");
+    EXPECT_EQ(log, Logger::getLogger(std::string("silent-channel")));
+    ClogCapture capture;
+    log->fatal("not configured");
+    EXPECT_TRUE(capture.lines().empty());
+
+    log->setOptions(LoggerOptions("other-name", LogLevel::Info, LogOutput::Console));
+    EXPECT_EQ(log->options().name, "silent-channel");
+    log->debug("dropped");
+    log->info("a\n\n  b  \n");
+    log->error(std::string("100% done %1"));
+    std::vector<std::string> lines = capture.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    std::vector<std::string> expected[] = {{"INFO", "a"}, {"INFO", "b"}, {"ERROR", "100% done %1"}};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        QRegularExpressionMatch match = recordLine.match(QString::fromStdString(lines[i]));
+        ASSERT_TRUE(match.hasMatch()) << lines[i];
+        EXPECT_EQ(match.captured(2).toStdString(), expected[i][0]);
+        EXPECT_EQ(match.captured(3).toStdString(), "silent-channel");
+        EXPECT_EQ(match.captured(4).toStdString(), expected[i][1]);
+    }
+}
+
+TEST(Logger, LevelTextsAndRegistryReplacement) {
+    EXPECT_EQ(Logger::stringToLevel("warning", 2), 3);
+    EXPECT_EQ(Logger::stringToLevel("", 4), 4);
+    EXPECT_EQ(Logger::stringToLevel(" INFO", 1), 1);
+    EXPECT_EQ(Logger::stringToLevel(static_cast<const char*>(nullptr), 2), 2);
+    EXPECT_EQ(Logger::stringToLevel("Trace", 5), 0);
+    EXPECT_EQ(Logger::levelToString(7), "TRACE");
+    EXPECT_EQ(Logger::levelToString(-1), "TRACE");
+    EXPECT_EQ(Logger::levelToString(3), "WARNING");
+
+    Logger* created = Logger::getLogger("replaced");
+    Logger own("mine");
+    EXPECT_EQ(Logger::addLogger("replaced", &own), &own);
+    EXPECT_EQ(Logger::getLogger("replaced"), &own);
+    // A null logger never replaces an entry: getLogger stays non-null.
+    EXPECT_EQ(Logger::addLogger("replaced", nullptr), &own);
+    EXPECT_EQ(Logger::addLogger("fresh", nullptr), Logger::getLogger("fresh"));
+    EXPECT_NE(Logger::getLogger("fresh"), nullptr);
+    Logger::addLogger("replaced", created);  // `own` dies with this test
+}
+
+TEST(Logger, RecordTimeIsLocal) {
+    const char* old = getenv("TZ");
+    std::string saved = old != nullptr ? old : "";
+    QTemporaryDir dir;
+    Logger* log = Logger::getLogger("zones");
+    QString path = dir.filePath("zones.log");
+    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
+    options.fileName = path.toStdString();
+    log->setOptions(options);
+    for (const char* zone : {"UTC0", "XST-3"}) {
+        setZone(zone);
+        qint64 before = QDateTime::currentMSecsSinceEpoch();
+        log->trace(zone);
+        qint64 after = QDateTime::currentMSecsSinceEpoch();
+        QRegularExpressionMatch match = recordLine.match(fileLines(path).last());
+        ASSERT_TRUE(match.hasMatch());
+        EXPECT_EQ(match.captured(4), zone);
+        qint64 stamp =
+            QDateTime::fromString(match.captured(1), "dd-MM-yyyy hh:mm:ss.zzz").toMSecsSinceEpoch();
+        EXPECT_GE(stamp, before - before % 1000 - 1000) << zone;
+        EXPECT_LE(stamp, after) << zone;
+    }
+    if (old != nullptr) {
+        setZone(saved.c_str());
+    } else {
+        unsetenv("TZ");
+        tzset();
+    }
+}
+
+TEST(Logger, RotatesAtOneMebibyteAndNeverOverwritesARotatedFile) {
+    QTemporaryDir dir;
+    QString path = dir.filePath("client.log");
+    Logger* log = Logger::getLogger("rotation");
+    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
+    options.fileName = path.toStdString();
+    log->setOptions(options);
+
+    writeBytes(path, 1048575);
+    log->info("stays");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"client.log"});
+    qint64 grown = QFileInfo(path).size();
+    EXPECT_GT(grown, 1048575);
+
+    log->info("rotates");
+    QStringList rotated =
+        QDir(dir.path()).entryList({"client_\?\?_\?\?_\?\?__\?\?_\?\?_\?\?.log"}, QDir::Files);
+    ASSERT_EQ(rotated.size(), 1);
+    EXPECT_EQ(QFileInfo(dir.filePath(rotated[0])).size(), grown);
+    QStringList lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(" - Previous log " + dir.filePath(rotated[0])))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith("{rotation} rotates"));
+
+    // Two rotations in one second: the second may not replace the first one.
+    writeBytes(path, 1048576, 'y');
+    log->info("again");
+    for (const QString& name : QDir(dir.path()).entryList({"client_*.log"}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray first = file.read(1);
+        EXPECT_TRUE(first == "x" || first == "y") << name.toStdString();
+        if (name == rotated[0]) {
+            EXPECT_EQ(first, "x");
+            EXPECT_EQ(file.size(), grown);
+        }
+    }
+    EXPECT_TRUE(fileLines(path).last().endsWith("again"));
+}
+
+TEST(Logger, ThreadsOnOneChannelLoseNoLine) {
+    QTemporaryDir dir;
+    QString path = dir.filePath("busy.txt");
+    Logger* log = Logger::getLogger("busy");
+    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
+    options.fileName = path.toStdString();
+    log->setOptions(options);
+    // Close to the limit, so a rotation happens while the threads write.
+    writeBytes(path, 1046500, 'x');  // whole lines of 100 bytes
+
+    const int threads = 4;
+    const int records = 200;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t) {
+        writers.emplace_back([log, t] {
+            for (int i = 0; i < records; ++i) {
+                std::string text = "thread " + std::to_string(t) + " record " + std::to_string(i);
+                log->info(text + "\n" + text + " continued");
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    // Every record arrives whole, and the two lines of a message stay together.
+    QStringList messages;
+    QStringList names = QDir(dir.path()).entryList({"busy_*.log"}, QDir::Files);
+    names.append("busy.txt");
+    for (const QString& name : names) {
+        for (const QString& line : fileLines(dir.filePath(name))) {
+            if (line.startsWith('x') || line.contains(" - Previous log ")) {
+                continue;
+            }
+            QRegularExpressionMatch match = recordLine.match(line);
+            ASSERT_TRUE(match.hasMatch()) << line.toStdString();
+            EXPECT_EQ(match.captured(3), "busy");
+            messages.append(match.captured(4));
+        }
+    }
+    ASSERT_EQ(messages.size(), threads * records * 2);
+    for (int i = 0; i < messages.size(); i += 2) {
+        EXPECT_EQ(messages[i + 1], messages[i] + " continued") << i;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList({"busy_*.log"}, QDir::Files).size(), 1);
+}
