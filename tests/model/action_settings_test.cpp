@@ -91,12 +91,6 @@ TEST(DeviceDialCfg, ReadsWritesAndPrintsEveryNumber) {
               "{\"id\":\"UPS-2\",\"outputTmr\":10,\"phone1\":\"+34 600 000 001\",\"phone2\":\"\","
               "\"phone3\":\"112\",\"phone4\":\"\",\"phone5\":\"\",\"phone6\":\"\",\"phone7\":\"\","
               "\"phone8\":\"999\",\"trigger\":3,\"triggerTmr\":60}");
-
-    DeviceDialCfg copy;
-    copy.assign(cfg);
-    cfg.clear();
-    EXPECT_EQ(copy.phone8, "999");
-    EXPECT_TRUE(cfg.phone8.empty());
 }
 
 TEST(DeviceMailCfg, ClearedRecordWritesOnlyItsDefaults) {
