@@ -1,5 +1,6 @@
 #include "model/Device.h"
 #include "model/JsonRead.h"
+#include "tkl/File.h"
 #include "tkl/Json.h"
 #include "tkl/String.h"
 
@@ -75,12 +76,7 @@ std::string PortInfo::toString() const {
 std::string PortInfo::nameFromPath(const char* path, PortType type) const {
     if (!path || !*path)
         return std::string();
-    // The last section of the path, split at every separator a Windows or
-    // POSIX device path may hold.
-    std::string section(path);
-    std::string::size_type cut = section.find_last_of("\\:;/");
-    if (cut != std::string::npos)
-        section.erase(0, cut + 1);
+    const std::string section = tkl::File::fileNameOf(path);
     if (type != PortType::HID)
         return section;
     // A HID device path names the interface instance after a "#" that
