@@ -45,36 +45,20 @@ void appendQuoted(std::string& out, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     out += '"';
     for (const char c : bytes) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                    out += escape;
-                } else {
-                    out += c;
-                }
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20) {
+            out += c;
+        } else if (byte >= '\b' && byte <= '\r' && byte != '\v') {
+            // \b \t \n \f \r have short escapes.
+            out += '\\';
+            out += "btn-fr"[byte - '\b'];
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(byte));
+            out += escape;
         }
     }
     out += '"';

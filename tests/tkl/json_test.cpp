@@ -111,7 +111,7 @@ TEST(JsonObject, RequestTextEscapesStringsAndKeepsIntegersExact) {
     object.insert("quote", "a\"b");
     object.insert("backslash", "c\\d");
     object.insert("tab", "\t");
-    object.insert("control", std::string("x\x01y\ny"));
+    object.insert("control", std::string("x\x01\b\f\r\v\x1fy\ny"));
     object.insert("utf8", "Zürich–東京");
     object.insert("key\"with", "k");
     object.insert("million", 1234567);
@@ -132,7 +132,7 @@ TEST(JsonObject, RequestTextEscapesStringsAndKeepsIntegersExact) {
     EXPECT_EQ(q.value("quote").toString(), QStringLiteral("a\"b"));
     EXPECT_EQ(q.value("backslash").toString(), QStringLiteral("c\\d"));
     EXPECT_EQ(q.value("tab").toString(), QStringLiteral("\t"));
-    EXPECT_EQ(q.value("control").toString(), QString::fromUtf8("x\x01y\ny"));
+    EXPECT_EQ(q.value("control").toString(), QString::fromUtf8("x\x01\b\f\r\v\x1fy\ny"));
     EXPECT_EQ(q.value("utf8").toString(), QString::fromUtf8("Zürich–東京"));
     EXPECT_EQ(q.value("key\"with").toString(), QStringLiteral("k"));
     EXPECT_EQ(q.value("third").toDouble(), 1.0 / 3);
@@ -145,6 +145,10 @@ TEST(JsonObject, RequestTextEscapesStringsAndKeepsIntegersExact) {
     EXPECT_NE(text.find(R"("negative":-2147483648,)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"("half":0.5,)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"("flag":1,)"), std::string::npos) << text;
+
+    // Parsed integers beyond double precision pass through unchanged.
+    EXPECT_EQ(parse(R"({"id":9007199254740993})").object().toString(),
+              R"({"id":9007199254740993})");
 }
 
 TEST(JsonObject, TextFormOrdersKeysAndNests) {
