@@ -10,11 +10,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "tkl/Exception.h"
 #include "tkl/Port.h"
 #include "tkl/SerialLine.h"
+#include "tkl/System.h"
 
 namespace tkl {
 namespace {
@@ -22,8 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string errorText(int error) {
-    char buffer[256];
-    return strerror_r(error, buffer, sizeof buffer);
+    return System::getErrorText(static_cast<uint32_t>(error));
 }
 
 [[noreturn]] void failIo(const char* what, const std::string& path, int error) {

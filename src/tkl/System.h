@@ -7,6 +7,7 @@
 // System_<group>_<platform>.cpp files and declare their operations below.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -146,6 +147,56 @@ public:
     // threads at once. Throws SystemException (-305) when the system refuses
     // to describe itself.
     static OsInfo getOsInfo();
+
+    // ---- Processes -------------------------------------------------------------------
+    // A started process: its process id on POSIX systems, its process handle on
+    // Windows. The caller owns it; on POSIX systems a process is reaped by the
+    // waitProcess call that returns its exit code, so wait for it once.
+    using ProcessHandle = intptr_t;
+    // Show mode that leaves the window mode to the system (no window of its
+    // own). Other show modes are window commands; POSIX systems ignore them.
+    static constexpr int32_t ShowDefault = 10;
+    // Longest command line accepted, in characters.
+    static constexpr size_t MaxCommandLine = 259;
+
+    // Starts the command line: the program (searched in PATH) followed by its
+    // arguments, separated by blanks; double quotes group an argument and are
+    // removed, a backslash makes the quote after it a literal one. The process
+    // runs in a session of its own. Throws InvalidArgumentException (-202) for
+    // a null, empty or too long command line (never cut short) and
+    // SystemException (-305) when the program cannot be started.
+    static ProcessHandle execute(const char* cmdline, int32_t showMode = ShowDefault);
+    static ProcessHandle execute(const std::string& cmdline, int32_t showMode = ShowDefault);
+    // Starts the command line for the interactive user (the user logged on at
+    // the console): every double quote is removed and the text is run by the
+    // shell. Runs as the caller when no such user is found or the caller may
+    // not act for that user. Throws as execute does.
+    static ProcessHandle executeAsUser(const char* cmdline, int32_t showMode = ShowDefault);
+    static ProcessHandle executeAsUser(const std::string& cmdline, int32_t showMode = ShowDefault);
+    // The process's exit code (128 + signal number when a signal ended it),
+    // or -1 while it still runs: at once for timeout 0, after up to `timeout`
+    // milliseconds otherwise, without limit for a negative timeout. Throws
+    // SystemException (-305) for a handle that is not a process of ours.
+    static int32_t waitProcess(ProcessHandle process, int32_t timeout);
+    // execute or executeAsUser, then waitProcess.
+    static int32_t executeAndWait(const char* cmdline, int32_t showMode, int32_t timeout);
+    static int32_t executeAndWait(const std::string& cmdline, int32_t showMode, int32_t timeout);
+    static int32_t executeAsUserAndWait(const char* cmdline, int32_t showMode, int32_t timeout);
+    static int32_t executeAsUserAndWait(const std::string& cmdline, int32_t showMode,
+                                        int32_t timeout);
+
+    // ---- Power actions -----------------------------------------------------------------
+    // Each throws SystemException (-305) when the system refuses.
+    // Makes sure the process may shut the system down (Windows privilege;
+    // nothing to do on POSIX systems, where the action itself checks rights).
+    static void enableShutdownPrivilege();
+    // Suspends the system to disk.
+    static void hibernate();
+    // Shuts the system down and powers it off without waiting for programs
+    // to agree.
+    static void shutdown();
+    // Restarts the system without waiting for programs to agree.
+    static void reboot();
 };
 
 }  // namespace tkl
