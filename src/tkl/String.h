@@ -49,7 +49,7 @@ public:
                                    bool upperCase = false);
 
     // Fixed-point text with `precision` digits after the point, or scientific
-    // notation; precision 0 gives an integer text ("3" for 2.5 rounds as Qt does).
+    // notation; precision 0 gives a rounded integer text (2.5 gives "3").
     static std::string fromDouble(double value, int precision = 6, bool scientific = false);
     static std::string fromDouble(float value, int precision = 6, bool scientific = false);
 

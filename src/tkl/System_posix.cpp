@@ -45,14 +45,17 @@ uint64_t monotonicNanoseconds() {
     return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
 }
 
-// Sleeps until the monotonic clock reaches `deadline`; a signal does not cut
-// the sleep short.
-void sleepNanoseconds(uint64_t nanoseconds) {
+// Sleeps for the given time on the monotonic clock; a signal does not cut the
+// sleep short.
+void sleepFor(uint64_t seconds, long nanoseconds) {
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const uint64_t end = static_cast<uint64_t>(deadline.tv_nsec) + nanoseconds;
-    deadline.tv_sec += static_cast<time_t>(end / 1000000000u);
-    deadline.tv_nsec = static_cast<long>(end % 1000000000u);
+    deadline.tv_sec += static_cast<time_t>(seconds);
+    deadline.tv_nsec += nanoseconds;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_nsec -= 1000000000L;
+        ++deadline.tv_sec;
+    }
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
 }
@@ -92,13 +95,11 @@ uint64_t System::getMicroseconds() {
 }
 
 void System::sleep(uint32_t milliseconds) {
-    sleepNanoseconds(static_cast<uint64_t>(milliseconds) * 1000000u);
+    sleepFor(milliseconds / 1000u, static_cast<long>(milliseconds % 1000u) * 1000000L);
 }
 
 void System::usleep(uint64_t microseconds) {
-    // Beyond this the nanosecond count would overflow; nobody sleeps 584 years.
-    const uint64_t limit = UINT64_MAX / 1000u;
-    sleepNanoseconds((microseconds < limit ? microseconds : limit) * 1000u);
+    sleepFor(microseconds / 1000000u, static_cast<long>(microseconds % 1000000u) * 1000L);
 }
 
 bool System::isAdmin() {

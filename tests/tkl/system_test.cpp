@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/time.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <fstream>
@@ -39,6 +42,35 @@ TEST(SystemClocks, TicksAndMicrosecondsAdvanceWithSleeps) {
     // Ticks and microseconds read the same clock.
     const uint64_t fromMicros = System::getMicroseconds() / 1000;
     EXPECT_LE(static_cast<uint32_t>(System::getTicks() - static_cast<uint32_t>(fromMicros)), 1000u);
+}
+
+namespace {
+volatile sig_atomic_t alarms = 0;
+void countAlarm(int) {
+    alarms = alarms + 1;
+}
+}  // namespace
+
+TEST(SystemClocks, SleepsLastTheirTimeDespiteSignals) {
+    struct sigaction action {};
+    action.sa_handler = countAlarm;  // no SA_RESTART: the signal interrupts the sleep
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGALRM, &action, &previous), 0);
+    itimerval timer{};
+    timer.it_value.tv_usec = 10000;
+    ASSERT_EQ(setitimer(ITIMER_REAL, &timer, nullptr), 0);
+    const uint64_t start = System::getMicroseconds();
+    System::sleep(100);
+    EXPECT_GE(System::getMicroseconds() - start, 100000u);
+    EXPECT_EQ(alarms, 1);
+
+    timer.it_value.tv_usec = 10000;
+    ASSERT_EQ(setitimer(ITIMER_REAL, &timer, nullptr), 0);
+    const uint64_t again = System::getMicroseconds();
+    System::usleep(100000);
+    EXPECT_GE(System::getMicroseconds() - again, 100000u);
+    EXPECT_EQ(alarms, 2);
+    sigaction(SIGALRM, &previous, nullptr);
 }
 
 TEST(SystemIdentity, AdminExecutableAndPlatform) {
