@@ -227,21 +227,16 @@ TEST(OsInfoWindows, BaseNamesByVersionAndProductType) {
         const char* name;
     } cases[] = {
         {3, 51, 1, "Microsoft Windows NT"},
-        {5, 0, 3, "Microsoft Windows 2000"},
-        {5, 1, 1, "Microsoft Windows XP"},
         {5, 2, 3, "Microsoft Windows Server 2003"},
         {6, 0, 1, "Microsoft Windows Vista"},
         {6, 0, 2, "Microsoft Windows Server 2008"},  // a domain controller is a server
         {6, 1, 1, "Microsoft Windows 7"},
-        {6, 1, 3, "Microsoft Windows Server 2008 R2"},
-        {6, 2, 1, "Microsoft Windows 8"},
         {6, 3, 3, "Microsoft Windows Server 2012 R2"},
         {10, 0, 1, "Microsoft Windows 10"},
         {10, 0, 3, "Microsoft Windows Server 2016"},
         {10, 1, 1, "Microsoft Windows 10.1"},
         {11, 0, 3, "Microsoft Windows Server 2020"},
         {11, 2, 3, "Microsoft Windows Server 2020 R2"},
-        {12, 0, 1, "Microsoft Windows 12"},
         {6, 4, 1, ""},
         {8, 0, 1, ""},
     };
@@ -304,13 +299,10 @@ TEST(OsInfoWindows, EditionsOfOlderSystems) {
     const Case cases[] = {
         {with(nt(5, 2, 3), 0x80, 6),
          "Microsoft Windows Server 2003, Datacenter Edition for Itanium-based Systems"},
-        {with(nt(5, 2, 3), 0x2, 6),
-         "Microsoft Windows Server 2003, Enterprise Edition for Itanium-based Systems"},
         {with(nt(5, 2, 3), 0, 6), "Microsoft Windows Server 2003"},
         {with(nt(5, 2, 3), 0x82, 9), "Microsoft Windows Server 2003 Datacenter x64 Edition"},
         {with(nt(5, 2, 3), 0, 9), "Microsoft Windows Server 2003 Standard x64 Edition"},
         {with(nt(5, 2, 3), 0x4082, 0), "Microsoft Windows Server 2003, Compute Cluster Edition"},
-        {with(nt(5, 2, 3), 0x402, 0), "Microsoft Windows Server 2003, Enterprise Edition"},
         {with(nt(5, 2, 3), 0x400, 0), "Microsoft Windows Server 2003, Web Edition"},
         {with(nt(5, 2, 3), 0, 0), "Microsoft Windows Server 2003, Standard Edition"},
         {mediaCenter, "Microsoft Windows XP Media Center Edition"},
@@ -320,14 +312,12 @@ TEST(OsInfoWindows, EditionsOfOlderSystems) {
         {nt(5, 1, 1), "Microsoft Windows XP Professional"},
         {nt(5, 0, 1), "Microsoft Windows 2000 Professional"},
         {with(nt(5, 0, 3), 0x82, 0), "Microsoft Windows 2000 Datacenter Server"},
-        {with(nt(5, 0, 3), 0x2, 0), "Microsoft Windows 2000 Advanced Server"},
         {nt(5, 0, 3), "Microsoft Windows 2000 Server"},
         {nt(4, 0, 1), "Microsoft Windows NT Workstation 4.0"},
         {with(nt(4, 0, 3), 0x2, 0), "Microsoft Windows NT Server 4.0 Enterprise Edition"},
         {nt(4, 0, 3), "Microsoft Windows NT Server 4.0"},
         {nt(4, 1, 3), "Microsoft Windows NT"},
         {nt(3, 51, 1), "Microsoft Windows NT Workstation 3.51"},
-        {nt(3, 10, 3), "Microsoft Windows NT Server 3.10"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(tkl::describeWindows(c.v).fullName, c.fullName);
