@@ -141,6 +141,9 @@ void SerialPort::close() {
     if (!isOpen()) {
         return;
     }
+    // The exclusive mode outlives this descriptor when others still hold the
+    // terminal open; give it up so the next open is not refused.
+    ::ioctl(static_cast<int>(handle_), TIOCNXCL);
     ::close(static_cast<int>(handle_));
     handle_ = -1;
     path_.clear();
