@@ -38,7 +38,10 @@ Thread::~Thread() {
 
 void Thread::start() {
     if (thread_) {
-        if (active_) {
+        // A running thread goes on; one that is ending after a stop request
+        // is waited for and replaced.
+        if (active_ && (!stopRequested_ || thread_->get_id() == std::this_thread::get_id() ||
+                        !thread_->joinable())) {
             return;
         }
         if (thread_->joinable()) {

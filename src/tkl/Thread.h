@@ -53,8 +53,9 @@ public:
 
     // Starts the system thread and returns once it runs, so lock() is
     // effective from then on. A stop request left from an earlier run is
-    // cleared. While a started thread is still active this does nothing; a
-    // thread that has finished is joined first. Raises tkl::SystemException
+    // cleared. While a started thread runs without a stop request this does
+    // nothing; a thread that has finished or is ending on a stop request is
+    // joined first. Raises tkl::SystemException
     // "Error creating thread" (-305) when no thread can be created.
     virtual void start();
     // Same as join().

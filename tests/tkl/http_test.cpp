@@ -250,6 +250,9 @@ TEST(HttpClient, ConsecutiveRequestsShareOneConnection) {
 }
 
 TEST(HttpClient, RefusedConnectionAndTimeOutFailWithTheLibcurlCode) {
+    // Declared first, so the client closes its connection before the server
+    // stops (the server would wait out its keep-alive time otherwise).
+    TestServer server;
     // A bound socket that does not listen refuses connections.
     int sock = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(sock, 0);
@@ -267,7 +270,6 @@ TEST(HttpClient, RefusedConnectionAndTimeOutFailWithTheLibcurlCode) {
     EXPECT_EQ(client.lastResult(), CURLE_COULDNT_CONNECT);
     close(sock);
 
-    TestServer server;
     client.setTimeout(0);
     client.setTimeout(-5);
     EXPECT_EQ(client.timeout(), 30000);

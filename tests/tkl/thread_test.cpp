@@ -148,6 +148,12 @@ TEST(Timer, SecondStartIsHarmlessAndRestartAfterStopTicksAgain) {
     timer.start();
     EXPECT_FALSE(timer.isStopRequested());
     EXPECT_TRUE(waitFor([&] { return timer.calls > before; }));
+    // A start right after a bare stop request waits for the old loop to end.
+    timer.thread()->requestStop();
+    timer.start();
+    EXPECT_FALSE(timer.isStopRequested());
+    before = timer.calls;
+    EXPECT_TRUE(waitFor([&] { return timer.calls > before; }));
     timer.stop();
     EXPECT_FALSE(timer.isRunning());
 }
