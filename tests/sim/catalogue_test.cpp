@@ -1,0 +1,342 @@
+// The monitoring interface of the simulator, through real HTTP requests.
+#include "sim/CurlHelper.h"
+#include "sim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+
+using custovia::sim::Options;
+using custovia::sim::Simulator;
+using simtest::Client;
+using simtest::Reply;
+
+namespace {
+
+constexpr std::int64_t kStart = 1767225600000;  // 2026-01-01 00:00 UTC
+
+Options frozen(int devices = 3) {
+    Options o;
+    o.devices = devices;
+    o.computers = 2;
+    o.realTime = false;
+    o.startTimeMs = kStart;
+    o.seed = 7;
+    return o;
+}
+
+class Catalogue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim_ = std::make_unique<Simulator>(frozen());
+        sim_->start();
+        http_ = std::make_unique<Client>(sim_->url());
+        ids_ = sim_->deviceIds();
+        ASSERT_EQ(ids_.size(), 3u);
+        // A model with every command and one without battery test nor line sensitivity.
+        ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"family", 2}, {"model", 10}}));
+        ASSERT_TRUE(sim_->changeDevice(ids_[1], QJsonObject{{"family", 1}, {"model", 1}}));
+    }
+
+    QJsonObject getJson(const std::string& path) {
+        Reply r = http_->get(path);
+        EXPECT_EQ(r.status, 200) << path << " " << r.body;
+        return r.json();
+    }
+    QJsonObject detail(const std::string& id) { return getJson("/api/device/" + id); }
+
+    std::unique_ptr<Simulator> sim_;
+    std::unique_ptr<Client> http_;
+    std::vector<std::string> ids_;
+};
+
+void expectDeviceForm(const QJsonObject& d) {
+    for (const char* key : {"id", "family", "model", "version", "idPc", "last", "name", "userName",
+                            "userProd", "protocol", "port", "vars", "status", "failures"}) {
+        EXPECT_TRUE(d.contains(key)) << key;
+    }
+    QString protocol = d["protocol"].toString();
+    EXPECT_EQ(protocol, protocol.toLower());
+    QString type = d["port"].toObject()["type"].toString();
+    EXPECT_TRUE(type == "hid" || type == "cdc" || type == "rs232") << type.toStdString();
+    EXPECT_EQ(d["vars"].toObject().size(), 21);
+    EXPECT_EQ(d["status"].toObject().size(), 25);
+    EXPECT_EQ(d["failures"].toObject().size(), 12);
+    EXPECT_TRUE(d["status"].toObject()["connected"].isDouble());  // booleans travel as numbers
+    EXPECT_EQ(d["status"].toObject()["connected"].toInt(), 1);
+    EXPECT_GE(d["last"].toDouble(), static_cast<double>(kStart));  // milliseconds
+}
+
+}  // namespace
+
+TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) {
+    QJsonObject mon = getJson("/mon");
+    EXPECT_EQ(mon["uri"].toString(), "/api");
+    QJsonObject own = getJson("/api");
+    EXPECT_EQ(own["ip"].toString(), "127.0.0.1");
+    EXPECT_EQ(own["port"].toInt(), sim_->port());
+    EXPECT_EQ(getJson("/api/").value("hostname"), own.value("hostname"));
+
+    QJsonArray computers = getJson("/api/computer")["computers"].toArray();
+    ASSERT_EQ(computers.size(), 2);
+    std::string remote = computers[0].toObject()["ip"].toString().toStdString();
+    EXPECT_EQ(getJson("/api/computer/" + remote)["ip"].toString().toStdString(), remote);
+
+    for (const std::string& prefix : {std::string("/api/"), "/api/computer/" + remote + "/"}) {
+        SCOPED_TRACE(prefix);
+        QJsonArray devices = getJson(prefix + "device")["devices"].toArray();
+        ASSERT_FALSE(devices.isEmpty());
+        for (const auto& d : devices) {
+            expectDeviceForm(d.toObject());
+        }
+        std::string id = devices[0].toObject()["id"].toString().toStdString();
+        std::string dev = prefix + "device/" + id;
+        QJsonObject det = getJson(dev);
+        expectDeviceForm(det["device"].toObject());
+        EXPECT_EQ(det["regressive"].toObject()["value"].toInt(), -1);
+        QJsonObject config = getJson(dev + "/config");
+        EXPECT_EQ(config["family"], det["device"].toObject()["family"]);
+        EXPECT_EQ(config["caps"].toObject().size(), 30);
+        EXPECT_TRUE(config["caps"].toObject().contains("hasStandBy"));
+        EXPECT_EQ(getJson(dev + "/mailcfg")["id"].toString().toStdString(), id);
+        EXPECT_EQ(getJson(dev + "/dialcfg").size(), 12);
+        EXPECT_EQ(getJson(dev + "/shutcfg")["counterManual"].toInt(), 20);
+        EXPECT_TRUE(getJson(dev + "/log")["log"].isArray());
+        for (const char* span : {"hour", "day", "month"}) {
+            EXPECT_TRUE(getJson(dev + "/histlog/" + span)["log"].isArray());
+        }
+        EXPECT_EQ(getJson(prefix + "cuscfg")["style"].toInt(), 2);
+        EXPECT_EQ(getJson(prefix + "notifycfg")["valSecond"].toInt(), 5);
+        EXPECT_EQ(getJson(prefix + "device/config/2/10")["name"].toString(), "Corvel RT 2000");
+        QJsonObject family = getJson(prefix + "device/config/2");
+        EXPECT_EQ(family["family"].toInt(), 2);
+        EXPECT_FALSE(family.contains("model"));
+    }
+}
+
+TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBack) {
+    std::string dev = "/api/device/" + ids_[0];
+    std::string mail =
+        R"({"server":"smtp.example.org","port":465,"from":"ups@example.org","auth":1,)"
+        R"("username":"ops","password":"pa\"ss","secure":1,"test":0,"enable":1,)"
+        R"("to1":"a@example.org","to3":"c@example.org","cc":"d@example.org"})";
+    ASSERT_EQ(http_->post(dev + "/mailcfg", mail).status, 200);
+    QJsonObject back = getJson(dev + "/mailcfg");
+    EXPECT_EQ(back["server"].toString(), "smtp.example.org");
+    EXPECT_EQ(back["port"].toInt(), 465);
+    EXPECT_EQ(back["password"].toString(), "pa\"ss");
+    EXPECT_EQ(back["to3"].toString(), "c@example.org");
+    EXPECT_EQ(back["to2"].toString(), "");  // what the post left out is cleared, not kept
+    EXPECT_EQ(back["id"].toString().toStdString(), ids_[0]);
+
+    // A wrong type is refused and changes nothing.
+    EXPECT_EQ(http_->post(dev + "/mailcfg", R"({"port":"465"})").status, 400);
+    EXPECT_EQ(http_->post(dev + "/shutcfg", R"({"counterManual":-5})").status, 400);
+    EXPECT_EQ(getJson(dev + "/mailcfg")["port"].toInt(), 465);
+
+    ASSERT_EQ(http_->post(dev + "/dialcfg", R"({"trigger":2,"phone8":"+34 600 000 000"})").status,
+              200);
+    EXPECT_EQ(getJson(dev + "/dialcfg")["phone8"].toString(), "+34 600 000 000");
+    ASSERT_EQ(http_->post("/api/notifycfg", R"({"id":9,"option":2,"valPercent":20,"valSecond":3})")
+                  .status,
+              200);
+    QJsonObject notify = getJson("/api/notifycfg");
+    EXPECT_EQ(notify["id"].toInt(), 1);
+    EXPECT_EQ(notify["valSecond"].toInt(), 3);
+    ASSERT_EQ(http_->post("/api/cuscfg", R"({"detect":0,"theme":3,"style":1})").status, 200);
+    EXPECT_EQ(getJson("/api/cuscfg")["theme"].toInt(), 3);
+    // Settings of a remote computer are its own.
+    std::string remote = sim_->computerIds()[0];
+    EXPECT_EQ(getJson("/api/computer/" + remote + "/notifycfg")["option"].toInt(), 1);
+}
+
+TEST_F(Catalogue, ManualShutdownCountsDownFromTheSettingsAndCancelStopsIt) {
+    std::string dev = "/api/device/" + ids_[0];
+    ASSERT_EQ(http_
+                  ->post(dev + "/shutcfg",
+                         R"({"enabled":1,"counterManual":7,"devShutEnabled":1,"devShutTimer":3})")
+                  .status,
+              200);
+    ASSERT_EQ(http_->put(dev + "/shutdown", R"({"confirm":1})").status, 200);
+    QJsonObject reg = detail(ids_[0])["regressive"].toObject();
+    EXPECT_EQ(reg["cause"].toInt(), 1);
+    EXPECT_EQ(reg["active"].toInt(), 1);
+    EXPECT_EQ(reg["value"].toInt(), 7000);
+    sim_->advance(3);
+    EXPECT_EQ(detail(ids_[0])["regressive"].toObject()["value"].toInt(), 4000);
+    ASSERT_EQ(http_->del(dev + "/shutdown", R"({"confirm":1})").status, 200);
+    QJsonObject after = detail(ids_[0]);
+    EXPECT_EQ(after["regressive"].toObject()["active"].toInt(), 0);
+    EXPECT_EQ(after["regressive"].toObject()["value"].toInt(), -1);
+    EXPECT_EQ(after["device"].toObject()["status"].toObject()["shutdownTimerActive"].toInt(), 0);
+
+    // Run out: the shutdown begins, the unit's timer runs, then the output goes off.
+    ASSERT_EQ(http_->put(dev + "/shutdown", R"({"confirm":1})").status, 200);
+    sim_->advance(8);
+    QJsonObject down = detail(ids_[0]);
+    EXPECT_EQ(down["regressive"].toObject()["value"].toInt(), 0);
+    EXPECT_EQ(down["regressive"].toObject()["inShutdown"].toInt(), 1);
+    EXPECT_EQ(down["device"].toObject()["status"].toObject()["inShutdown"].toInt(), 1);
+    sim_->advance(4);
+    QJsonObject off = detail(ids_[0])["device"].toObject();
+    EXPECT_EQ(off["vars"].toObject()["vOutput"].toDouble(), 0.0);
+    EXPECT_EQ(off["status"].toObject()["opStandBy"].toInt(), 1);
+    ASSERT_EQ(http_->del(dev + "/shutdown", R"({"confirm":1})").status, 200);
+    EXPECT_GT(detail(ids_[0])["device"].toObject()["vars"].toObject()["vOutput"].toDouble(), 200);
+}
+
+TEST_F(Catalogue, CommandsChangeTheUnit) {
+    std::string full = "/api/device/" + ids_[0];
+    std::string small = "/api/device/" + ids_[1];
+    ASSERT_EQ(http_->put(full + "/discharge", R"({"confirm":1})").status, 200);
+    QJsonObject status = detail(ids_[0])["device"].toObject()["status"].toObject();
+    EXPECT_EQ(status["opCheckup"].toInt(), 1);
+    EXPECT_EQ(status["opBattery"].toInt(), 1);
+    EXPECT_EQ(http_->put(small + "/discharge", R"({"confirm":1})").status, 409);
+    EXPECT_EQ(http_->put(small + "/linesense", R"({"confirm":1,"lineSense":1})").status, 409);
+
+    ASSERT_EQ(http_->put(full + "/linesense", R"({"confirm":1,"lineSense":4})").status, 200);
+    ASSERT_EQ(http_->put(full + "/icBattery", R"({"confirm":1,"icBattery":6})").status, 200);
+    EXPECT_EQ(http_->put(full + "/icBattery", R"({"confirm":1,"icBattery":60})").status, 400);
+    ASSERT_EQ(
+        http_->put(full + "/color", R"({"confirm":1,"red":255,"green":0,"blue":10,"random":0})")
+            .status,
+        200);
+    ASSERT_EQ(http_->put(full + "/user", R"({"userName":"Rack \u00e9 7","userProd":"Lab"})").status,
+              200);
+    QJsonObject d = detail(ids_[0])["device"].toObject();
+    QJsonObject vars = d["vars"].toObject();
+    EXPECT_EQ(d["lineSense"].toInt(), 4);
+    EXPECT_EQ(vars["icBattery"].toInt(), 6);
+    EXPECT_EQ(vars["ledRed"].toInt(), 255);
+    EXPECT_EQ(vars["ledBlue"].toInt(), 10);
+    EXPECT_EQ(d["userName"].toString(), QString::fromUtf8("Rack \u00e9 7"));
+    EXPECT_EQ(d["userProd"].toString(), "Lab");
+
+    ASSERT_EQ(http_->put(full + "/mailtest", R"({"confirm":1})").status, 200);
+    EXPECT_EQ(getJson(full + "/mailcfg")["test"].toInt(), 1);
+    ASSERT_EQ(http_->del(full + "/mailtest", R"({"confirm":1})").status, 200);
+    EXPECT_EQ(getJson(full + "/mailcfg")["test"].toInt(), 0);
+
+    ASSERT_EQ(http_->del(small, R"({"confirm":1})").status, 200);
+    EXPECT_EQ(http_->get(small).status, 404);
+    EXPECT_EQ(getJson("/api/device")["devices"].toArray().size(), 2);
+}
+
+TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) {
+    std::string dev = "/api/device/" + ids_[0];
+    // No automatic shutdown here: this is about the battery.
+    ASSERT_EQ(http_->post(dev + "/shutcfg", R"({"enabled":0})").status, 200);
+    ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"load", 0.5}, {"charge", 100}}));
+    ASSERT_TRUE(sim_->setOutage(true));
+    QJsonObject d = detail(ids_[0])["device"].toObject();
+    EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 1);
+    EXPECT_EQ(d["status"].toObject()["noVInput"].toInt(), 1);
+    EXPECT_EQ(d["vars"].toObject()["vInput"].toDouble(), 0.0);
+    EXPECT_GT(d["vars"].toObject()["vOutput"].toDouble(), 200);
+
+    sim_->advance(60);
+    double charge = detail(ids_[0])["device"].toObject()["vars"].toObject()["cBattery"].toDouble();
+    EXPECT_LT(charge, 100);
+    sim_->advance(600);  // longer than the autonomy at half load
+    d = detail(ids_[0])["device"].toObject();
+    EXPECT_EQ(d["status"].toObject()["loBattery"].toInt(), 1);
+    EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 1);
+    EXPECT_EQ(d["vars"].toObject()["vOutput"].toDouble(), 0.0);
+
+    ASSERT_TRUE(sim_->setOutage(false));
+    sim_->advance(30);
+    d = detail(ids_[0])["device"].toObject();
+    EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 0);
+    EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 0);
+    EXPECT_GT(d["vars"].toObject()["cBattery"].toDouble(), 0.0);
+    EXPECT_GT(d["vars"].toObject()["vInput"].toDouble(), 200);
+}
+
+TEST_F(Catalogue, OutageStartsTheBatteryCountdownWhenShutdownManagementIsOn) {
+    std::string dev = "/api/device/" + ids_[0];
+    ASSERT_EQ(http_->post(dev + "/shutcfg", R"({"enabled":1,"counterOpBattery":30})").status, 200);
+    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":")" + ids_[0] + "\"}").status, 200);
+    QJsonObject reg = detail(ids_[0])["regressive"].toObject();
+    EXPECT_EQ(reg["cause"].toInt(), 2);
+    EXPECT_EQ(reg["value"].toInt(), 30000);
+    // The other devices keep their mains.
+    EXPECT_EQ(detail(ids_[2])["device"].toObject()["status"].toObject()["opBattery"].toInt(), 0);
+    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":0})").status, 200);
+    EXPECT_EQ(detail(ids_[0])["regressive"].toObject()["active"].toInt(), 0);
+}
+
+TEST_F(Catalogue, CarefulAnswersToBadRequests) {
+    std::string dev = "/api/device/" + ids_[0];
+    EXPECT_EQ(http_->get("/api/nothing").status, 404);
+    EXPECT_EQ(http_->get("/elsewhere/device").status, 404);
+    EXPECT_EQ(http_->get("/api/device/UNKNOWN").status, 404);
+    EXPECT_EQ(http_->get("/api/computer/10.9.9.9/device").status, 404);
+    EXPECT_EQ(http_->get("/api/device/config/99/1").status, 404);
+    EXPECT_EQ(http_->get("/api/device/config/x").status, 404);
+    EXPECT_EQ(http_->post(dev + "/mailcfg", "not json").status, 400);
+    EXPECT_EQ(http_->post(dev + "/mailcfg", "[1,2]").status, 400);
+    EXPECT_EQ(http_->put(dev + "/user", R"({"userName":5})").status, 400);
+    for (const char* cmd :
+         {"/shutdown", "/discharge", "/linesense", "/icBattery", "/color", "/mailtest"}) {
+        Reply r = http_->put(dev + cmd, R"({"confirm":0})");
+        EXPECT_EQ(r.status, 400) << cmd;
+        EXPECT_TRUE(r.isJson()) << cmd;
+    }
+    EXPECT_EQ(http_->del(dev, "").status, 400);
+    EXPECT_EQ(http_->get(dev).status, 200);  // not deleted
+    Reply wrong = http_->post(dev, "{}");
+    EXPECT_EQ(wrong.status, 405);
+    // Odd input is answered, never fatal.
+    EXPECT_EQ(http_->get("/api/device/%00%ff/../../config").status, 404);
+    EXPECT_EQ(http_->get("/" + std::string(4000, 'a')).status, 404);
+    EXPECT_EQ(http_->send("PATCH", dev, "{}").status, 405);
+    EXPECT_EQ(http_->post(dev + "/mailcfg", std::string(100000, '{')).status, 400);
+    EXPECT_EQ(http_->get("/api").status, 200);
+}
+
+TEST(SimulatorWorld, SameSeedSameWorldDifferentSeedDifferentWorld) {
+    Simulator a(frozen()), b(frozen());
+    Options other = frozen();
+    other.seed = 8;
+    Simulator c(other);
+    EXPECT_EQ(a.snapshot(), b.snapshot());
+    EXPECT_NE(a.deviceIds(), c.deviceIds());
+    a.advance(90);
+    b.advance(90);
+    EXPECT_EQ(a.snapshot(), b.snapshot());
+    QJsonObject first = a.snapshot()["computers"].toArray()[0].toObject();
+    QJsonObject dev = first["devices"].toArray()[0].toObject()["device"].toObject();
+    EXPECT_EQ(dev["last"].toDouble(), static_cast<double>(kStart + 90000));
+}
+
+TEST(SimulatorWorld, HostsServeIndependentServicesOnConsecutiveAddresses) {
+    Options o = frozen(2);
+    o.hosts = 3;
+    Simulator sim(o);
+    sim.start();
+    ASSERT_EQ(sim.hostCount(), 3);
+    std::set<std::string> seen;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sim.address(i), "127.0.0." + std::to_string(i + 1));
+        Client http(sim.url(i));
+        QJsonObject own = http.get("/api").json();
+        EXPECT_EQ(own["ip"].toString().toStdString(), sim.address(i));
+        QJsonArray devices = http.get("/api/device").json()["devices"].toArray();
+        ASSERT_EQ(devices.size(), 2);
+        seen.insert(devices[0].toObject()["id"].toString().toStdString());
+        // Commands reach only the world of the address they were sent to.
+        if (i == 1) {
+            std::string id = devices[0].toObject()["id"].toString().toStdString();
+            ASSERT_EQ(http.del("/api/device/" + id, R"({"confirm":1})").status, 200);
+        }
+    }
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(sim.deviceIds("localhost", 0).size(), 2u);
+    EXPECT_EQ(sim.deviceIds("localhost", 1).size(), 1u);
+    std::set<int> hosts;
+    for (const auto& e : sim.journal()) {
+        hosts.insert(e.host);
+    }
+    EXPECT_EQ(hosts, (std::set<int>{0, 1, 2}));
+}
