@@ -42,24 +42,3 @@ TEST(DetectionConfig, AssignReplacesListsInsteadOfMerging) {
     target.reset();
     EXPECT_EQ(target.toString(), "");
 }
-
-TEST(DetectionConfig, EntriesCopyThroughSetAndReset) {
-    DetectionConfigSer serial(115200, 8, 1, 0, 20);
-    DetectionConfigSer other;
-    other.assign(serial);
-    EXPECT_EQ(other.toString(),
-              "Baudrate = 115200, Databits = 8, Stopbits = 1, Parity = 0, Timeout = 20");
-    other.set(-1, -1, -1, -1, -1);  // every value is taken as given
-    EXPECT_EQ(other.toString(),
-              "Baudrate = -1, Databits = -1, Stopbits = -1, Parity = -1, Timeout = -1");
-    other.reset();
-    EXPECT_EQ(other.toString(),
-              "Baudrate = 2400, Databits = 8, Stopbits = 1, Parity = 0, Timeout = 40");
-
-    DetectionConfigUsb usb(0xffff, 0x1);
-    DetectionConfigUsb copy;
-    copy.assign(usb);
-    EXPECT_EQ(copy.toString(), "VID = FFFF, PID = 0001");
-    copy.reset();
-    EXPECT_EQ(copy.toString(), "VID = 0000, PID = 0000");
-}

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "config/Folder.h"
+#include "config/FolderSteps.h"
+#include "tkl/Exception.h"
+
+using custovia::getProductFolder;
+using custovia::getUserDataFolder;
+
+namespace {
+
+// Machine-wide settings, the user's settings and the home folder all live in
+// one temporary folder for the whole run: Qt reads the settings locations
+// from the environment once per process.
+class FolderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root_ = new QTemporaryDir();
+        ASSERT_TRUE(root_->isValid());
+        ASSERT_TRUE(QDir(root_->path()).mkpath("xdg"));
+        ASSERT_TRUE(QDir(root_->path()).mkpath("home"));
+        setenv("XDG_CONFIG_DIRS", path("xdg").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", path("user").c_str(), 1);
+    }
+
+    static void TearDownTestSuite() {
+        delete root_;
+        root_ = nullptr;
+    }
+
+    void SetUp() override {
+        QFile::remove(QString::fromStdString(settingsFile()));
+        setenv("HOME", path("home").c_str(), 1);
+    }
+
+    static std::string path(const std::string& name) {
+        return root_->path().toStdString() + "/" + name;
+    }
+
+    static std::string settingsFile() { return path("xdg") + "/Moxtera.conf"; }
+
+    static void writeSettings(const std::string& text) {
+        QFile file(QString::fromStdString(settingsFile()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(text.data(), static_cast<qint64>(text.size())),
+                  static_cast<qint64>(text.size()));
+    }
+
+    static std::string executableFolder() {
+        char buffer[PATH_MAX] = {};
+        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+        std::string exe(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+        return exe.substr(0, exe.rfind('/') + 1);
+    }
+
+    static QTemporaryDir* root_;
+};
+
+QTemporaryDir* FolderTest::root_ = nullptr;
+
+}  // namespace
+
+TEST_F(FolderTest, ProductFolderComesFromTheVendorSettings) {
+    writeSettings("[CUSTOVIA]\nPATH=/opt/moxtera/custovia\n");
+    EXPECT_EQ(getProductFolder(), "/opt/moxtera/custovia/");
+
+    // A value that already ends with the separator gets no second one.
+    writeSettings("[CUSTOVIA]\nPATH=/srv/custovia/\n");
+    EXPECT_EQ(getProductFolder(), "/srv/custovia/");
+
+    // The settings file is UTF-8 text; the folder comes back byte for byte.
+    writeSettings(
+        "[CUSTOVIA]\nPATH=/opt/\xc3\x9c"
+        "berwachung\n");
+    EXPECT_EQ(getProductFolder(),
+              "/opt/\xc3\x9c"
+              "berwachung/");
+}
+
+TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
+    const std::string expected = executableFolder();
+    ASSERT_EQ(expected.front(), '/');
+    // No settings file, no group, no value, an empty value.
+    EXPECT_EQ(getProductFolder(), expected);
+    writeSettings("[OTHER]\nPATH=/opt/other\n");
+    EXPECT_EQ(getProductFolder(), expected);
+    writeSettings("[CUSTOVIA]\nHOME=/opt/other\n");
+    EXPECT_EQ(getProductFolder(), expected);
+    writeSettings("[CUSTOVIA]\nPATH=\n");
+    EXPECT_EQ(getProductFolder(), expected);
+}
+
+TEST(FolderSteps, FirstNonEmptyAnswerWinsAndFailuresAreSkipped) {
+    using custovia::detail::firstFolder;
+    int calls = 0;
+    const std::string folder = firstFolder({
+        [&]() -> std::string {
+            ++calls;
+            throw tkl::NotFoundException("Error: key not found.", -302);
+        },
+        [&]() -> std::string {
+            ++calls;
+            throw std::runtime_error("no executable");
+        },
+        [&]() -> std::string {
+            ++calls;
+            throw 42;
+        },
+        [&]() -> std::string {
+            ++calls;
+            return "";
+        },
+        [&]() -> std::string {
+            ++calls;
+            return "/here";
+        },
+        [&]() -> std::string {
+            ++calls;
+            return "/never";
+        },
+    });
+    EXPECT_EQ(folder, "/here");
+    EXPECT_EQ(calls, 5);
+    EXPECT_EQ(firstFolder({[]() -> std::string { throw std::bad_alloc(); }}), "");
+}
+
+TEST_F(FolderTest, UserDataFolderIsBelowTheHomeFolder) {
+    EXPECT_EQ(getUserDataFolder(), path("home") + "/.custovia/");
+    setenv("HOME", (path("home") + "/").c_str(), 1);
+    EXPECT_EQ(getUserDataFolder(), path("home") + "/.custovia/");
+    // Nothing is created.
+    EXPECT_FALSE(QDir(QString::fromStdString(path("home") + "/.custovia")).exists());
+
+    // Without HOME the password database names the home folder.
+    unsetenv("HOME");
+    const passwd* entry = getpwuid(getuid());
+    ASSERT_NE(entry, nullptr);
+    std::string home = entry->pw_dir;
+    if (home.empty() || home.back() != '/') {
+        home += '/';
+    }
+    EXPECT_EQ(getUserDataFolder(), home + ".custovia/");
+}
+
+TEST_F(FolderTest, UserDataFolderFallsBackToTheProductFolder) {
+    setenv("HOME", "", 1);
+    writeSettings("[CUSTOVIA]\nPATH=/opt/custovia\n");
+    EXPECT_EQ(getUserDataFolder(), "/opt/custovia/");
+    QFile::remove(QString::fromStdString(settingsFile()));
+    EXPECT_EQ(getUserDataFolder(), executableFolder());
+}
