@@ -462,7 +462,10 @@ bool changeDevice(World& w, SimDevice& d, const QJsonObject& changes, std::strin
     }
     d.charge = charge;
     d.temperature = temperature;
-    d.model = model;
+    if (model != d.model) {
+        d.model = model;
+        d.name = model->name;
+    }
     d.connected = connected;
     d.forcedFailures = failures;
     w.setOutage(d, outage);  // also re-derives the readings
