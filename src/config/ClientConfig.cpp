@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "config/Convert.h"
+#include "tkl/JsonRead.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
@@ -84,8 +84,8 @@ void NotifySvcConfig::reset() {
 NotifySvcConfig& NotifySvcConfig::fromJson(const tkl::JsonObject& json) {
     reset();
     webHost = json.value("webHost").toString();
-    webPort = detail::toUInt32(json.value("webPort").toDouble());
-    messageInterval = detail::toUInt32(json.value("messageInterval").toDouble());
+    webPort = tkl::jsonread::toUInt32(json, "webPort");
+    messageInterval = tkl::jsonread::toUInt32(json, "messageInterval");
     return *this;
 }
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "config/Convert.h"
+#include "tkl/JsonRead.h"
 
 namespace custovia {
 
@@ -34,9 +34,9 @@ void CusConfig::reset() {
 CusConfig& CusConfig::fromJson(const tkl::JsonObject& json) {
     reset();
     id = 1;
-    detect = detail::toUInt32(json.value("detect").toDouble());
-    theme = detail::toUInt32(json.value("theme").toDouble());
-    style = detail::toUInt32(json.value("style").toDouble());
+    detect = tkl::jsonread::toUInt32(json, "detect");
+    theme = tkl::jsonread::toUInt32(json, "theme");
+    style = tkl::jsonread::toUInt32(json, "style");
     return *this;
 }
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "config/Convert.h"
+#include "tkl/JsonRead.h"
 
 namespace custovia {
 
@@ -39,9 +39,10 @@ void NotifyConfig::reset() {
 NotifyConfig& NotifyConfig::fromJson(const tkl::JsonObject& json) {
     reset();
     id = 1;
-    option = detail::toUInt32(json.value("option").toDouble());
-    valPercent = detail::toUInt32(json.value("valPercent").toDouble());
-    valSecond = detail::toUInt32(json.value("valSecond").toDouble() * double(kMsPerMinute));
+    option = tkl::jsonread::toUInt32(json, "option");
+    valPercent = tkl::jsonread::toUInt32(json, "valPercent");
+    valSecond = static_cast<uint32_t>(
+        tkl::jsonread::truncate64(json.value("valSecond").toDouble() * double(kMsPerMinute)));
     return *this;
 }
 

@@ -3,9 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "model/JsonRead.h"
 #include "tkl/DateTime.h"
 #include "tkl/Json.h"
+#include "tkl/JsonRead.h"
 
 namespace custovia {
 
@@ -128,8 +128,8 @@ void Device::setProtocol(const std::string& text) {
 Device& Device::fromJson(const tkl::JsonObject& json) {
     clear();
     id = json.value("id").toString();
-    family = jsonread::toInt32(json, "family");
-    model = jsonread::toInt32(json, "model");
+    family = tkl::jsonread::toInt32(json, "family");
+    model = tkl::jsonread::toInt32(json, "model");
     version = json.value("version").toString();
     idPc = json.value("idPc").toString();
     last = readTime(json.value("last"));

@@ -1,7 +1,7 @@
 #include "model/DeviceConfig.h"
 
-#include "model/JsonRead.h"
 #include "tkl/Json.h"
+#include "tkl/JsonRead.h"
 #include "tkl/String.h"
 
 namespace custovia {
@@ -183,8 +183,8 @@ void DeviceConfig::clear() {
 
 DeviceConfig& DeviceConfig::fromJson(const tkl::JsonObject& json) {
     clear();
-    family = jsonread::toInt32(json, "family");
-    model = jsonread::toInt32(json, "model");
+    family = tkl::jsonread::toInt32(json, "family");
+    model = tkl::jsonread::toInt32(json, "model");
     name = json.value("name").toString();
     caps.fromJson(json.value("caps").toObject());
     return *this;

@@ -2,11 +2,11 @@
 
 #include <sstream>
 
-#include "model/JsonRead.h"
+#include "tkl/JsonRead.h"
 
 namespace custovia {
 
-using namespace jsonread;
+using namespace tkl::jsonread;
 
 const char* const DeviceMailCfg::defaultFrom = "noreply@custovia.com";
 

@@ -1,7 +1,7 @@
 #include "model/DeviceVars.h"
 
-#include "model/JsonRead.h"
 #include "tkl/Json.h"
+#include "tkl/JsonRead.h"
 #include "tkl/String.h"
 
 namespace custovia {
@@ -131,19 +131,19 @@ DeviceVars& DeviceVars::fromJson(const tkl::JsonObject& json) {
     vBattery = real("vBattery");
     cBattery = real("cBattery");
     temperature = real("temperature");
-    shutdownTimer = jsonread::toInt32(json, "shutdownTimer");
-    wakeupTimer = jsonread::toInt32(json, "wakeupTimer");
-    nightoffTimer = jsonread::toInt32(json, "nightoffTimer");
+    shutdownTimer = tkl::jsonread::toInt32(json, "shutdownTimer");
+    wakeupTimer = tkl::jsonread::toInt32(json, "wakeupTimer");
+    nightoffTimer = tkl::jsonread::toInt32(json, "nightoffTimer");
     nominalVInput = real("nominalVInput");
     nominalVOutput = real("nominalVOutput");
     nominalPOutput = real("nominalPOutput");
     nominalFOutput = real("nominalFOutput");
     nominalVBattery = real("nominalVBattery");
-    ledRed = jsonread::toInt32(json, "ledRed");
-    ledGreen = jsonread::toInt32(json, "ledGreen");
-    ledBlue = jsonread::toInt32(json, "ledBlue");
+    ledRed = tkl::jsonread::toInt32(json, "ledRed");
+    ledGreen = tkl::jsonread::toInt32(json, "ledGreen");
+    ledBlue = tkl::jsonread::toInt32(json, "ledBlue");
     random = json.value("random").toBool();
-    icBattery = jsonread::toInt32(json, "icBattery");
+    icBattery = tkl::jsonread::toInt32(json, "icBattery");
     return *this;
 }
 

@@ -2,12 +2,12 @@
 
 #include <sstream>
 
-#include "model/JsonRead.h"
 #include "tkl/DateTime.h"
+#include "tkl/JsonRead.h"
 
 namespace custovia {
 
-using namespace jsonread;
+using namespace tkl::jsonread;
 
 LogEntry::LogEntry() {
     clear();

@@ -1,7 +1,7 @@
 #include "model/Device.h"
-#include "model/JsonRead.h"
 #include "tkl/File.h"
 #include "tkl/Json.h"
+#include "tkl/JsonRead.h"
 #include "tkl/String.h"
 
 namespace custovia {
@@ -144,17 +144,17 @@ void PortInfo::setType(const std::string& value) {
 PortInfo& PortInfo::fromJson(const tkl::JsonObject& json) {
     clear();
     name = json.value("name").toString();
-    vid = jsonread::toInt32(json, "vid");
-    pid = jsonread::toInt32(json, "pid");
+    vid = tkl::jsonread::toInt32(json, "vid");
+    pid = tkl::jsonread::toInt32(json, "pid");
     isSoftUsb = json.value("isSoftUsb").toBool();
     path = json.value("path").toString();
     setType(json.value("type").toString());
     tkl::JsonObject line = json.value("config").toObject();
-    config.baudrate = jsonread::toInt32(line, "baudrate");
-    config.databits = jsonread::toInt32(line, "databits");
-    config.stopbits = jsonread::toInt32(line, "stopbits");
-    config.parity = jsonread::toInt32(line, "parity");
-    config.timeout = jsonread::toInt32(line, "timeout");
+    config.baudrate = tkl::jsonread::toInt32(line, "baudrate");
+    config.databits = tkl::jsonread::toInt32(line, "databits");
+    config.stopbits = tkl::jsonread::toInt32(line, "stopbits");
+    config.parity = tkl::jsonread::toInt32(line, "parity");
+    config.timeout = tkl::jsonread::toInt32(line, "timeout");
     return *this;
 }
 

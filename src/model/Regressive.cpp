@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "model/JsonRead.h"
+#include "tkl/JsonRead.h"
 #include "tkl/System.h"
 
 namespace custovia {
@@ -119,9 +119,9 @@ std::string Regressive::causeName() const {
 
 Regressive& Regressive::fromJson(const tkl::JsonObject& json) {
     clear();
-    cause_ = static_cast<RegressiveCause>(jsonread::toInt32(json, "cause"));
+    cause_ = static_cast<RegressiveCause>(tkl::jsonread::toInt32(json, "cause"));
     active_ = json.value("active").toBool();
-    value_ = jsonread::toInt32(json, "value");
+    value_ = tkl::jsonread::toInt32(json, "value");
     inShutdown_ = json.value("inShutdown").toBool();
     return *this;
 }
