@@ -471,6 +471,10 @@ HttpClientResponse HttpClient::send(const char* method, const HttpClientRequest&
     }
 
     lastResult_ = perform();
+    long connects = 0;
+    if (curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK) {
+        connects_ += connects;
+    }
     // The list serves this transfer only; the handle must not keep pointing
     // at it (nor at the caller's body) once it is freed.
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);

@@ -188,6 +188,9 @@ public:
     void abort();
     void clearAbort();
     bool isAborted() const { return aborted_; }
+    // New connections the transfers of this client have opened so far; a
+    // client that keeps its connection alive opens one for many requests.
+    long connectCount() const { return connects_; }
 
 private:
     struct Curl;
@@ -199,6 +202,7 @@ private:
     std::string userAgent_;
     int lastResult_ = 0;
     std::atomic<bool> aborted_{false};
+    std::atomic<long> connects_{0};
     std::string received_;
     HttpHeaders receivedHeaders_;
 };

@@ -1,0 +1,175 @@
+// Life cycle, addresses and text helpers of the monitoring client.
+#include "monit/MonitClient.h"
+
+#include <QByteArray>
+#include <regex>
+
+#include "monit/MonitClientLock.h"
+#include "tkl/Exception.h"
+#include "tkl/Logger.h"
+#include "tkl/System.h"
+
+namespace custovia {
+
+namespace {
+
+const char kLocalhost[] = "localhost";
+
+std::string userAgent() {
+    std::string os;
+    try {
+        os = tkl::System::getOsInfo().fullName;
+    } catch (const tkl::Exception&) {
+        // The agent text only informs the service; an unknown system is fine.
+    }
+    return "Custovia/8.9.2 (" + os + ")";
+}
+
+}  // namespace
+
+// --- MonitClientTimer --------------------------------------------------------
+
+MonitClientTimer::MonitClientTimer(MonitClient* owner) : owner(owner) {}
+
+MonitClientTimer::~MonitClientTimer() {
+    stop();
+}
+
+void MonitClientTimer::onTimeout(tkl::Timer* timer) {
+    if (owner != nullptr) {
+        owner->refresh(timer);
+    }
+}
+
+// --- MonitClient -------------------------------------------------------------
+
+MonitClient::MonitClient() : timer_(this), logger_(tkl::Logger::getLogger("monitclient")) {
+    http_.setTimeout(requestTimeout);
+    http_.setUserAgent(userAgent());
+    // A stop request aborts the transfer in flight, so that stop() does not
+    // wait for a hanging service until the request times out.
+    timer_.setStopHandler([this] { http_.abort(); });
+}
+
+MonitClient::~MonitClient() {
+    stop();
+    timer_.stop();
+    timer_.setStopHandler(nullptr);
+}
+
+void MonitClient::start(const Url& url) {
+    if (running_) {
+        stop();
+    }
+    url_.assign(url);
+    http_.clearAbort();
+    // Set before the thread starts, so that its first cycle finds the client
+    // running; taken back when the thread cannot be created.
+    running_ = true;
+    try {
+        timer_.start(refreshInterval_);
+    } catch (...) {
+        running_ = false;
+        throw;
+    }
+}
+
+void MonitClient::start(const char* url) {
+    start(Url(url != nullptr ? url : ""));
+}
+
+void MonitClient::stop() {
+    if (!running_) {
+        return;
+    }
+    // Aborts a transfer in flight and joins the refresh thread.
+    timer_.stop();
+    {
+        std::lock_guard<std::mutex> guard(apiMutex_);
+        apiUri_.clear();
+    }
+    computers_.clear();
+    url_.reset();
+    running_ = false;
+}
+
+bool MonitClient::isRunning() {
+    return running_;
+}
+
+tkl::Logger* MonitClient::getLogger(const char* name) {
+    if (name != nullptr && std::string(name) == "monitclient") {
+        return logger_;
+    }
+    return tkl::Logger::getLogger(name);
+}
+
+Url MonitClient::getUrl() {
+    return url_;
+}
+
+void MonitClient::setRefreshInterval(uint32_t milliseconds) {
+    refreshInterval_ = milliseconds;
+    timer_.setInterval(milliseconds);
+}
+
+long MonitClient::connectionCount() const {
+    return http_.connectCount();
+}
+
+MonitClientComputer& MonitClient::computer(const char* id) {
+    const MonitClient& self = *this;
+    return const_cast<MonitClientComputer&>(self.computer(id));
+}
+
+const MonitClientComputer& MonitClient::computer(const char* id) const {
+    std::string key = id != nullptr && *id != '\0' ? id : kLocalhost;
+    auto it = computers_.find(key);
+    if (it == computers_.end()) {
+        throw tkl::NotFoundException("Computer id <" + key + "> not found.",
+                                     tkl::NotFoundException::defaultCode);
+    }
+    return it->second;
+}
+
+std::string MonitClient::urlFor(const std::string& path) const {
+    return buildUrl(url_.url(), path);
+}
+
+std::string MonitClient::buildUrl(const std::string& base, const std::string& path) {
+    std::string url = base;
+    if (url.empty() || url.back() != '/') {
+        url += '/';
+    }
+    url += !path.empty() && path.front() == '/' ? path.substr(1) : path;
+    return url;
+}
+
+std::string MonitClient::apiUri() const {
+    std::lock_guard<std::mutex> guard(apiMutex_);
+    return apiUri_;
+}
+
+std::string MonitClient::pathSegment(const std::string& id) {
+    // Unreserved characters stay as they are, and so do the sub-delimiters,
+    // ':' and '@', which a path segment may hold: plain identifiers such as
+    // addresses and device names go out unchanged.
+    QByteArray encoded = QByteArray::fromStdString(id).toPercentEncoding("!$&'()*+,;=:@");
+    if (encoded == "." || encoded == "..") {
+        // A dot segment would be resolved away and reach another resource.
+        encoded.replace(".", "%2E");
+    }
+    return encoded.toStdString();
+}
+
+std::string MonitClient::maskPasswords(const std::string& text) {
+    if (QByteArray::fromStdString(text).toLower().indexOf("password") < 0) {
+        return text;
+    }
+    // A JSON member whose name ends in "password", with its string value.
+    static const std::regex member(R"re(("[^"\\]*password"\s*:\s*)"(?:[^"\\]|\\.)*")re",
+                                   std::regex::icase | std::regex::ECMAScript);
+    return std::regex_replace(text, member, "$1\"******\"");
+}
+
+}  // namespace custovia

@@ -1,0 +1,7 @@
+#include "monit/MonitManagerBase.h"
+
+namespace custovia {
+
+MonitManagerBase::~MonitManagerBase() = default;
+
+}  // namespace custovia
