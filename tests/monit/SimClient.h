@@ -1,0 +1,88 @@
+// A simulator on a system-chosen port and a started monitoring client
+// connected to it. The client's timer is slowed down to an hour so that
+// tests drive refresh cycles themselves with refreshNow().
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "monit/MonitClient.h"
+#include "sim/Simulator.h"
+#include "tkl/Exception.h"
+#include "tkl/Logger.h"
+
+namespace montest {
+
+using custovia::sim::JournalEntry;
+
+inline custovia::sim::Options simOptions(int devices = 2, int computers = 1) {
+    custovia::sim::Options options;
+    options.devices = devices;
+    options.computers = computers;
+    options.remoteDevices = 1;
+    options.realTime = false;
+    return options;
+}
+
+struct SimClient {
+    explicit SimClient(custovia::sim::Options options = simOptions()) : sim(options) {
+        sim.start();
+        client.setRefreshInterval(3600 * 1000);
+        client.start(sim.url().c_str());
+    }
+    ~SimClient() {
+        client.stop();
+        sim.stop();
+    }
+
+    // Journal entries received after `seq`.
+    std::vector<JournalEntry> since(std::uint64_t seq) const { return sim.journalSince(seq); }
+    std::string local(int index = 0) const { return sim.deviceIds().at(index); }
+    std::string remote() const { return sim.computerIds().at(0); }
+
+    custovia::sim::Simulator sim;
+    custovia::MonitClient client;
+};
+
+// Runs `call` and checks that it raises `Ex` with this code and message.
+template <typename Ex>
+void expectError(const std::function<void()>& call, int code, const std::string& message) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected: " << message;
+    } catch (const Ex& e) {
+        EXPECT_EQ(e.code(), code) << e.message();
+        EXPECT_EQ(e.message(), message);
+    } catch (const tkl::Exception& e) {
+        ADD_FAILURE() << "other exception " << e.name() << " " << e.code() << ": " << e.message();
+    }
+}
+
+// Sends the "monitclient" channel at TRACE level into a file of a temporary
+// folder for the life of the object.
+class LogCapture {
+public:
+    LogCapture() : path_(dir_.filePath("monit.log").toStdString()) {
+        tkl::LoggerOptions options("monitclient", tkl::LogLevel::Trace, tkl::LogOutput::File);
+        options.fileName = path_;
+        tkl::Logger::getLogger("monitclient")->setOptions(options);
+    }
+    ~LogCapture() { tkl::Logger::getLogger("monitclient")->setOptions(tkl::LoggerOptions()); }
+    std::string text() const {
+        QFile file(QString::fromStdString(path_));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::string path_;
+};
+
+}  // namespace montest

@@ -1,0 +1,261 @@
+// The refresh cycle and the cache that every read answers from.
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "SimClient.h"
+
+using custovia::MonitClient;
+using custovia::sim::FaultKind;
+using custovia::sim::FaultRule;
+using custovia::sim::JournalEntry;
+using montest::expectError;
+using montest::SimClient;
+
+namespace {
+
+FaultRule fault(FaultKind kind, const std::string& prefix = std::string()) {
+    FaultRule rule;
+    rule.kind = kind;
+    rule.prefix = prefix;
+    return rule;
+}
+
+std::size_t countPath(const std::vector<JournalEntry>& journal, const std::string& path) {
+    return std::count_if(journal.begin(), journal.end(),
+                         [&](const JournalEntry& e) { return e.path == path; });
+}
+
+template <typename Condition>
+bool waitFor(Condition condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(MonitCache, NothingIsCachedBeforeTheFirstCycle) {
+    SimClient t;
+    MonitClient& c = t.client;
+    const char* d = "U1";
+    expectError<tkl::NotFoundException>([&] { c.getDevices(nullptr); }, -302,
+                                        "Error: devices info for <empty> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getDeviceIdList(""); }, -302,
+                                        "Error: devices info for <> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getComputer("10.0.0.9"); }, -302,
+                                        "Error: devices info for <10.0.0.9> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getRegressiveList(nullptr); }, -302,
+                                        "Error: devices info for <empty> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getDevice(nullptr, d); }, -302,
+                                        "Device id <U1> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getDeviceConfig(nullptr, d); }, -302,
+                                        "Device id <U1> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getRegressive(nullptr, d); }, -302,
+                                        "Device id <U1> not found.");
+    expectError<tkl::NotFoundException>([&] { c.getMailConfig(nullptr, d); }, -302,
+                                        "Error: Getting mail configuration");
+    const std::string noLocal = "Computer id <localhost> not found.";
+    expectError<tkl::NotFoundException>([&] { c.getDialerConfig(nullptr, d); }, -302, noLocal);
+    expectError<tkl::NotFoundException>([&] { c.getShutdownConfig("", d); }, -302, noLocal);
+    expectError<tkl::NotFoundException>([&] { c.getCusConfig(); }, -302, noLocal);
+    expectError<tkl::NotFoundException>([&] { c.getNotifyConfig(); }, -302, noLocal);
+    // The computer-less listings answer empty instead.
+    EXPECT_TRUE(c.getDeviceIdList().empty());
+    EXPECT_TRUE(c.getDevices().empty());
+    EXPECT_TRUE(c.getRegressiveList().empty());
+    EXPECT_TRUE(c.getComputers().empty());
+    // Reads never go to the service.
+    EXPECT_TRUE(t.sim.journal().empty());
+}
+
+TEST(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
+    SimClient t;
+    MonitClient& c = t.client;
+    c.refreshNow();
+
+    std::vector<std::string> ids = t.sim.deviceIds();
+    std::sort(ids.begin(), ids.end());
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_EQ(c.getDeviceIdList(nullptr), ids);
+    EXPECT_EQ(c.getDeviceIdList(), ids);
+    custovia::DeviceMap devices = c.getDevices("localhost");
+    ASSERT_EQ(devices.size(), 2u);
+    for (const std::string& id : ids) {
+        const custovia::Device& device = devices.at(id);
+        EXPECT_EQ(device.id, id);
+        EXPECT_GT(device.family, 0);
+        // The description and the countdowns of every device are cached.
+        custovia::DeviceConfig config = c.getDeviceConfig(nullptr, id.c_str());
+        EXPECT_EQ(config.family, device.family);
+        EXPECT_EQ(config.model, device.model);
+        EXPECT_EQ(c.getRegressiveList().count(id), 1u);
+        // So are the settings the service reports.
+        EXPECT_EQ(c.getMailConfig(id.c_str()).toJson(),
+                  c.getMailConfig(std::string(), id).toJson());
+        EXPECT_EQ(c.getShutdownConfig(id.c_str()).toJson(),
+                  c.getShutdownConfig(std::string(), id).toJson());
+    }
+    EXPECT_EQ(c.getNotifyConfig().toJson(), c.getNotifyConfig(std::string()).toJson());
+    EXPECT_EQ(c.getCusConfig().toJson(), custovia::CusConfig().toJson());
+
+    // The remote computer answers its record, but no devices.
+    const std::string remote = t.remote();
+    custovia::ComputerMap computers = c.getComputers();
+    ASSERT_EQ(computers.size(), 2u);
+    EXPECT_EQ(computers.at(remote).ip, remote);
+    EXPECT_EQ(c.getComputer(remote.c_str()).ip, remote);
+    EXPECT_FALSE(c.getComputer(nullptr).monVersion.empty());
+    EXPECT_TRUE(c.getDevices(remote.c_str()).empty());
+    EXPECT_TRUE(c.getRegressiveList(remote.c_str()).empty());
+    expectError<tkl::NotFoundException>(
+        [&] { c.getDevice(remote.c_str(), t.sim.deviceIds(remote).at(0).c_str()); }, -302,
+        "Device id <" + t.sim.deviceIds(remote).at(0) + "> not found.");
+}
+
+TEST(MonitCache, ModelDescriptionsAreAskedForOnlyWhenFamilyOrModelChange) {
+    SimClient t;
+    MonitClient& c = t.client;
+    const std::string d = t.local(0);
+    const std::string configPath = "/api/device/" + d + "/config";
+
+    // First cycle: learn the interface, then 1 + N + 1 + 5 D + 1 requests
+    // (N = 2 computers, D = 2 devices, a description each).
+    std::uint64_t seq = t.sim.lastSeq();
+    c.refreshNow();
+    std::vector<JournalEntry> first = t.since(seq);
+    EXPECT_EQ(first.size(), 2u + 1 + 2 + 1 + 5 * 2 + 1);
+    EXPECT_EQ(countPath(first, configPath), 1u);
+
+    // Steady state: no description requests.
+    seq = t.sim.lastSeq();
+    c.refreshNow();
+    std::vector<JournalEntry> second = t.since(seq);
+    EXPECT_EQ(second.size(), 1u + 2 + 1 + 4 * 2 + 1);
+    EXPECT_EQ(countPath(second, configPath), 0u);
+
+    int family = c.getDevice(d.c_str()).family == 4 ? 1 : 4;
+    int model = family == 4 ? 2 : 1;
+    ASSERT_TRUE(t.sim.changeDevice(d, QJsonObject{{"family", family}, {"model", model}}));
+    seq = t.sim.lastSeq();
+    c.refreshNow();
+    std::vector<JournalEntry> third = t.since(seq);
+    EXPECT_EQ(countPath(third, configPath), 1u);
+    EXPECT_EQ(third.size(), second.size() + 1);
+    EXPECT_EQ(c.getDeviceConfig(d.c_str()).family, family);
+    EXPECT_EQ(c.getDeviceConfig(d.c_str()).model, model);
+}
+
+TEST(MonitCache, RemovedDevicesGoAndFailuresKeepTheLastData) {
+    SimClient t;
+    MonitClient& c = t.client;
+    c.refreshNow();
+    const std::string gone = t.local(0);
+    const std::string kept = t.local(1);
+
+    c.deleteDevice(nullptr, gone.c_str());
+    c.refreshNow();
+    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
+    expectError<tkl::NotFoundException>([&] { c.getDevice(gone.c_str()); }, -302,
+                                        "Device id <" + gone + "> not found.");
+
+    // The service goes away, then answers with bodies that are no JSON: the
+    // cache keeps what it had.
+    custovia::Device before = c.getDevice(kept.c_str());
+    int drop = t.sim.addFault(fault(FaultKind::Drop));
+    ASSERT_TRUE(t.sim.changeDevice(kept, QJsonObject{{"charge", 42}}));
+    c.refreshNow();
+    t.sim.removeFault(drop);
+    t.sim.addFault(fault(FaultKind::Malformed));
+    c.refreshNow();
+    EXPECT_THROW(c.getDeviceList(""), tkl::IOException);
+    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
+    EXPECT_EQ(c.getDevice(kept.c_str()).vars.cBattery, before.vars.cBattery);
+    EXPECT_FALSE(c.getComputer(nullptr).monVersion.empty());
+    EXPECT_EQ(c.getDeviceConfig(kept.c_str()).family, before.family);
+
+    // Back to normal: the next cycle brings the new readings.
+    t.sim.clearFaults();
+    c.refreshNow();
+    EXPECT_FLOAT_EQ(c.getDevice(kept.c_str()).vars.cBattery, 42.0f);
+}
+
+TEST(MonitCache, StopEmptiesTheCacheAndReturnsPromptlyWhileTheServiceHangs) {
+    SimClient t;
+    MonitClient& c = t.client;
+    c.refreshNow();
+    ASSERT_EQ(c.getDevices().size(), 2u);
+    c.stop();
+    c.stop();  // a second stop does nothing
+    EXPECT_FALSE(c.isRunning());
+    EXPECT_TRUE(c.getComputers().empty());
+    EXPECT_EQ(c.getUrl().url(), custovia::Url().url());
+
+    // The refresh thread runs a cycle on its own and hangs in the middle of
+    // it, on a device's settings.
+    t.sim.addFault(fault(FaultKind::Hang, "device/" + t.local(1) + "/mailcfg"));
+    c.setRefreshInterval(10);
+    c.start(t.sim.url().c_str());
+    EXPECT_TRUE(c.isRunning());
+    ASSERT_TRUE(waitFor([&] { return t.sim.hangingCount() == 1; }));
+    auto begin = std::chrono::steady_clock::now();
+    c.stop();
+    auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_TRUE(c.getComputers().empty());
+
+    // A new start works again after the aborted transfer; starting a running
+    // client starts it afresh with an empty cache.
+    t.sim.clearFaults();
+    c.setRefreshInterval(3600 * 1000);
+    c.start(t.sim.url().c_str());
+    c.refreshNow();
+    EXPECT_EQ(c.getDevices().size(), 2u);
+    c.start(t.sim.url().c_str());
+    EXPECT_TRUE(c.getComputers().empty());
+}
+
+TEST(MonitCache, CommandsFromOtherThreadsShareTheOneConnectionWithTheRefresh) {
+    SimClient t;
+    MonitClient& c = t.client;
+    c.refreshNow();
+    const std::string d = t.local();
+    std::atomic<bool> done{false};
+    std::atomic<int> failures{0};
+    auto commands = [&] {
+        for (int i = 0; i < 100; ++i) {
+            try {
+                c.changeUser(d.c_str(), ("user " + std::to_string(i)).c_str(), "p");
+                c.getDeviceConfigByModel(2, 10);
+                (void)c.getDevices();
+            } catch (const tkl::Exception&) {
+                ++failures;
+            }
+        }
+    };
+    std::thread refresher([&] {
+        while (!done) {
+            c.refreshNow();
+        }
+    });
+    std::thread first(commands);
+    std::thread second(commands);
+    first.join();
+    second.join();
+    done = true;
+    refresher.join();
+    EXPECT_EQ(failures, 0);
+    for (const JournalEntry& e : t.sim.journal()) {
+        EXPECT_EQ(e.status, 200) << e.method << " " << e.path;
+    }
+    // Every transfer went over the one connection opened by the first request.
+    EXPECT_EQ(c.connectionCount(), 1);
+}
