@@ -78,6 +78,23 @@ struct MultiFree {
 
 }  // namespace
 
+bool addHeaderLine(const char* data, std::size_t size, HttpHeaders& headers) {
+    if (data == nullptr) {
+        return false;
+    }
+    std::string line = trimmed(std::string(data, size));
+    std::size_t colon = line.find(':');
+    if (line.empty() || colon == std::string::npos) {
+        return false;  // blank line or status line
+    }
+    std::string name = trimmed(line.substr(0, colon));
+    if (name.empty()) {
+        return false;
+    }
+    // The first value of a name wins.
+    return headers.emplace(name, trimmed(line.substr(colon + 1))).second;
+}
+
 // --- HttpClientData ---------------------------------------------------------
 
 HttpClientData::HttpClientData() = default;
@@ -302,16 +319,7 @@ size_t onBody(char* data, size_t size, size_t count, void* target) {
 
 size_t onHeader(char* data, size_t size, size_t count, void* target) {
     size_t n = size * count;
-    std::string line = trimmed(std::string(data, n));
-    std::size_t colon = line.find(':');
-    if (line.empty() || colon == std::string::npos) {
-        return n;  // blank line or status line
-    }
-    std::string name = trimmed(line.substr(0, colon));
-    if (!name.empty()) {
-        // The first value of a name wins.
-        static_cast<HttpHeaders*>(target)->emplace(name, trimmed(line.substr(colon + 1)));
-    }
+    addHeaderLine(data, n, *static_cast<HttpHeaders*>(target));
     return n;
 }
 

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -80,6 +81,12 @@ private:
 };
 
 using HttpHeaders = std::map<std::string, std::string>;
+
+// Files one received header line ("Name: value", blanks around either part
+// trimmed) into `headers`. Blank lines, the status line, lines without a
+// name and names already present (the first value wins, names compared as
+// received) add nothing. Returns whether the line added a header.
+bool addHeaderLine(const char* data, std::size_t size, HttpHeaders& headers);
 
 class TKL_API HttpClientRequest : public Object {
 public:
