@@ -6,6 +6,11 @@
 
 #include <QJsonArray>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using custovia::sim::Options;
 using custovia::sim::Simulator;
 using simtest::Client;
@@ -49,6 +54,30 @@ protected:
     std::unique_ptr<Client> http_;
     std::vector<std::string> ids_;
 };
+
+// Sends raw bytes on a new connection and returns what comes back until the
+// server closes it.
+std::string rawExchange(int port, const std::string& bytes) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval tv{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    std::string got;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
+        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        shutdown(fd, SHUT_WR);
+        char buf[4096];
+        ssize_t n;
+        while ((n = recv(fd, buf, sizeof(buf), 0)) > 0) {
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    close(fd);
+    return got;
+}
 
 void expectDeviceForm(const QJsonObject& d) {
     for (const char* key : {"id", "family", "model", "version", "idPc", "last", "name", "userName",
@@ -292,6 +321,19 @@ TEST_F(Catalogue, CarefulAnswersToBadRequests) {
     EXPECT_EQ(http_->get("/" + std::string(4000, 'a')).status, 404);
     EXPECT_EQ(http_->send("PATCH", dev, "{}").status, 405);
     EXPECT_EQ(http_->post(dev + "/mailcfg", std::string(100000, '{')).status, 400);
+    EXPECT_EQ(http_->post(dev + "/mailcfg", "{\"server\":\"\xff\xfe\"}").status, 400);
+    std::string garbage("\x00\xff\x16\x03\x01 GET\r\n\r\n", 13);
+    EXPECT_EQ(rawExchange(sim_->port(), garbage).rfind("HTTP/1.1 400", 0), 0u);
+    std::string shortBody = "PUT /api/device/x HTTP/1.1\r\nContent-Length: 99\r\n\r\n{";
+    EXPECT_EQ(rawExchange(sim_->port(), shortBody).rfind("HTTP/1.1 400", 0), 0u);
+    // A body on a GET is read with it, not taken for the next request.
+    std::string two =
+        "GET /mon HTTP/1.1\r\nContent-Length: 17\r\n\r\nGET /x HTTP/1.1\r\n"
+        "GET /mon HTTP/1.1\r\nConnection: close\r\n\r\n";
+    std::string answers = rawExchange(sim_->port(), two);
+    EXPECT_EQ(answers.rfind("HTTP/1.1 200", 0), 0u) << answers;
+    EXPECT_NE(answers.find("HTTP/1.1 200", 1), std::string::npos) << answers;
+    EXPECT_EQ(answers.find("HTTP/1.1 4"), std::string::npos) << answers;
     EXPECT_EQ(http_->get("/api").status, 200);
 }
 

@@ -24,7 +24,7 @@ const char* const kHelp[] = {
     "POST   /_sim/advance          {seconds} move simulated time forward",
     "POST   /_sim/devices          {count, computer?} add devices -> {ids}",
     "POST   /_sim/device/ID        change a device: {load, charge, temperature, connected,"
-    " outage, family, model, failures: {name: 1|0}}",
+    " outage, family, model, failures: {name: 1|0}}; load -1 drifts again",
 };
 
 QJsonObject message(const std::string& text) {
@@ -166,7 +166,11 @@ void Simulator::Impl::control(int hostIndex, const httplib::Request& req, httpli
     World& w = *h.world;
     w.sync();
     if (path == "/_sim/outage") {
-        bool on = body.value("on").toBool() || body.value("on").toDouble() != 0;
+        QJsonValue onValue = body.value("on");
+        if (!onValue.isBool() && !onValue.isDouble()) {
+            return fail(res, 400, "\"on\" must be 1, 0, true or false");
+        }
+        bool on = onValue.toBool() || onValue.toDouble() != 0;
         std::string device = body.value("device").toString().toStdString();
         QJsonArray changed;
         for (SimComputer* c : w.computers()) {

@@ -2,9 +2,9 @@
 #include "sim/Faults.h"
 
 #include <QJsonValue>
+#include <QRegularExpression>
 
 #include <cmath>
-#include <regex>
 
 namespace custovia {
 namespace sim {
@@ -22,13 +22,12 @@ const KindName kKinds[] = {
 };
 
 bool validRegex(const std::string& text, std::string* error) {
-    try {
-        std::regex re(text);
-        return true;
-    } catch (const std::regex_error& e) {
-        *error = "bad regular expression \"" + text + "\": " + e.what();
+    QRegularExpression re(QString::fromStdString(text));
+    if (!re.isValid()) {
+        *error = "bad regular expression \"" + text + "\": " + re.errorString().toStdString();
         return false;
     }
+    return true;
 }
 
 bool checkRule(const FaultRule& r, std::string* error) {
@@ -192,11 +191,8 @@ bool ruleMatches(const FaultRule& r, int host, const std::string& method, const 
         }
     }
     if (!r.regex.empty()) {
-        try {
-            if (!std::regex_search(path, std::regex(r.regex))) {
-                return false;
-            }
-        } catch (const std::regex_error&) {
+        QRegularExpression re(QString::fromStdString(r.regex));
+        if (!re.isValid() || !re.match(QString::fromStdString(path)).hasMatch()) {
             return false;
         }
     }

@@ -134,6 +134,43 @@ private:
 
 thread_local Connection* current = nullptr;
 
+// httplib reads a body only for methods that usually carry one. A body sent
+// with another method (GET, HEAD, OPTIONS) would otherwise be taken for the
+// next request and answered as garbage, so it is read here and kept.
+void readOtherBody(Connection& conn, httplib::Request& req) {
+    static const char* const withBody[] = {"POST", "PUT", "PATCH", "DELETE", "PRI"};
+    for (const char* m : withBody) {
+        if (req.method == m) {
+            return;
+        }
+    }
+    if (req.has_header("Transfer-Encoding")) {
+        conn.closeAfter = true;  // not worth decoding here: answer, then close
+        return;
+    }
+    std::string text = req.get_header_value("Content-Length");
+    if (text.empty()) {
+        return;
+    }
+    std::size_t length = 0;
+    if (text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12 ||
+        (length = std::stoull(text)) > kMaxPayload) {
+        conn.closeAfter = true;
+        return;
+    }
+    std::string body(length, '\0');
+    std::size_t got = 0;
+    while (got < length) {
+        ssize_t n = conn.read(&body[got], length - got);
+        if (n <= 0) {
+            conn.closeAfter = true;
+            return;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    req.body = std::move(body);
+}
+
 // One thread per connection: a hanging request must not hold up the others,
 // and a keep-alive client holds its connection for a long time.
 class ConnectionThreads : public httplib::TaskQueue {
@@ -256,7 +293,8 @@ bool HttpServer::process_and_close_socket(socket_t sock) {
         current = &conn;
         while (!stopping_ && conn.waitReadable(kKeepAliveMs)) {
             bool closed = false;
-            ok = process_request(conn, false, closed, nullptr);
+            ok = process_request(conn, false, closed,
+                                 [&conn](httplib::Request& req) { readOtherBody(conn, req); });
             if (!conn.flush() || !ok || closed || conn.closeAfter) {
                 break;
             }

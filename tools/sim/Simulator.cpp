@@ -289,6 +289,16 @@ void Simulator::start() {
             [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
                 writeJson(res, 500, errorAnswer(500, "internal error").body);
             });
+        // Requests httplib refuses itself (unreadable, too large) get a JSON body too.
+        httplib::Server::HandlerWithResponse onError = [](const httplib::Request&,
+                                                          httplib::Response& res) {
+            if (!res.body.empty() || res.content_length_ > 0) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            writeJson(res, res.status, errorAnswer(res.status, "bad request").body);
+            return httplib::Server::HandlerResponse::Handled;
+        };
+        h.server->set_error_handler(onError);
         h.server->startServing();
     }
     d_->running = true;
@@ -320,7 +330,11 @@ std::string Simulator::address(int host) const {
 }
 
 std::string Simulator::url(int host) const {
-    return "http://" + address(host) + ":" + std::to_string(d_->port);
+    std::string a = address(host);
+    if (a.find(':') != std::string::npos) {
+        a = "[" + a + "]";  // an IPv6 address
+    }
+    return "http://" + a + ":" + std::to_string(d_->port);
 }
 
 std::vector<JournalEntry> Simulator::journal() const {

@@ -35,8 +35,8 @@ bool faultKindFromName(const std::string& name, FaultKind* kind);
 // one of the control interface) when the method matches (empty: any) and the
 // path matches: `prefix` is compared with the start of the request path, and
 // a prefix without a leading "/" also with the start of the path below the
-// interface root ("device/" matches "/api/device/X"); `regex` is searched in
-// the request path. Both empty: every request. `count` limits how many
+// interface root ("device/" matches "/api/device/X"); `regex` (Perl syntax)
+// is searched in the request path. Both empty: every request. `count` limits how many
 // requests the rule affects (-1: unlimited); a used-up rule stays listed with
 // count 0 and no longer matches.
 struct FaultRule {
@@ -121,8 +121,8 @@ public:
     std::vector<JournalEntry> journal() const;
     std::vector<JournalEntry> journalSince(std::uint64_t seq) const;  // entries with seq > seq
     void clearJournal();
-    // Waits until at least `count` entries with seq > `since` were received
-    // (and, for answered requests, answered); true when reached in time.
+    // Waits until at least `count` requests with seq > `since` have arrived;
+    // true when reached in time.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout,
                          std::uint64_t since = 0) const;
     std::uint64_t lastSeq() const;

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -36,6 +38,8 @@ Control interface (same port), JSON in and out:
   POST   /_sim/advance          {"seconds":60}
   POST   /_sim/devices          {"count":2,"computer":"localhost"}
   POST   /_sim/device/ID        {"load":0.95,"charge":15,"failures":{"fan":1}}
+                                (load -1: drifting again; also temperature,
+                                connected, outage, family, model)
 )";
 
 }  // namespace
@@ -107,14 +111,22 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    std::unique_ptr<custovia::sim::Simulator> simulator;
     try {
-        custovia::sim::Simulator sim(o);
+        simulator = std::make_unique<custovia::sim::Simulator>(o);
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "custovia-sim: " << e.what() << "\nRun with --help for more information."
+                  << std::endl;
+        return 2;
+    }
+    try {
+        custovia::sim::Simulator& sim = *simulator;
         sim.start();
         for (int i = 0; i < sim.hostCount(); ++i) {
             std::cout << sim.url(i) << "\n";
         }
-        std::cout << "custovia-sim: " << o.devices << " devices, " << o.computers
-                  << " remote computers per address; control interface at " << sim.url(0)
+        std::cout << "custovia-sim: " << o.devices << " local device(s) and " << o.computers
+                  << " remote computer(s) per address; control interface at " << sim.url(0)
                   << "/_sim; stop with Ctrl-C" << std::endl;
         int sig = 0;
         sigwait(&stopSignals, &sig);
