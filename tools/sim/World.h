@@ -92,6 +92,10 @@ struct SimDevice {
     std::deque<QJsonObject> samples;  // one per simulated minute, newest last
 };
 
+// Whether the unit runs from its battery, and whether it feeds its output, at `now`.
+bool onBattery(const SimDevice& d, std::int64_t now);
+bool outputOn(const SimDevice& d, std::int64_t now);
+
 struct SimComputer {
     std::string ip, hostname, osVersion;
     int port = 0;
