@@ -39,6 +39,13 @@ void urlParse(const uint8_t* data, std::size_t size);
 // client's header parser.
 void httpHeaders(const uint8_t* data, std::size_t size);
 
+// Requests to the simulator's monitoring interface on a simulated world
+// (no network), and fault rule texts. Built when the simulator is.
+void simCatalogue(const uint8_t* data, std::size_t size);
+
+// Raw bytes sent as one connection's requests to a running simulator.
+void simHttp(const uint8_t* data, std::size_t size);
+
 // One entry by target name ("json_records", "url", "http_header", ...);
 // null for an unknown name.
 using Entry = void (*)(const uint8_t*, std::size_t);

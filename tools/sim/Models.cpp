@@ -20,7 +20,7 @@ const char* const kCapabilityNames[30] = {
 
 namespace {
 
-constexpr std::uint32_t bit(const char* name) {
+std::uint32_t bit(const char* name) {
     for (int i = 0; i < kCapabilityCount; ++i) {
         const char* a = kCapabilityNames[i];
         const char* b = name;
