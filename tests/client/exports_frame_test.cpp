@@ -1,0 +1,93 @@
+// The frame every export shares: argument checks, unknown hosts, and what
+// reaches the caller when a call fails.
+#include <QCoreApplication>
+
+#include "ClientFixture.h"
+
+using clienttest::Handle;
+
+TEST(ExportFrame, NullHandleIsRejectedByEveryExport) {
+    closeCli(nullptr);  // harmless
+    const char* d = "dev";
+    EXPECT_EQ(connectCli(nullptr, "http://127.0.0.1:1"), -202);
+    EXPECT_EQ(disconnectCli(nullptr, "h"), -202);
+    EXPECT_EQ(isConnected(nullptr, "h"), -202);
+    EXPECT_EQ(getHostCount(nullptr, nullptr), -202);
+    EXPECT_EQ(getComputerCount(nullptr, nullptr, nullptr), -202);
+    EXPECT_EQ(getDeviceCount(nullptr, nullptr, nullptr, nullptr), -202);
+    custovia::Device device;
+    CustoviaDevices devices;
+    EXPECT_EQ(getDevice(nullptr, nullptr, nullptr, d, &device), -202);
+    EXPECT_EQ(getDeviceList(nullptr, nullptr, nullptr, &devices), -202);
+    EXPECT_EQ(deleteDevice(nullptr, nullptr, nullptr, d), -202);
+    EXPECT_EQ(manualDevShutdown(nullptr, nullptr, nullptr, d), -202);
+    EXPECT_EQ(changeColorDevice(nullptr, nullptr, nullptr, d, 1, 2, 3, false), -202);
+}
+
+TEST(ExportFrame, MissingReceiversContainersAndRecordsAreRejected) {
+    Handle h;
+    EXPECT_EQ(getVersion(h, nullptr, nullptr, nullptr), -202);
+    EXPECT_EQ(getDevice(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(getDeviceList(h, nullptr, nullptr, nullptr), -202);
+    EXPECT_EQ(getComputerList(h, nullptr, nullptr), -202);
+    EXPECT_EQ(getDeviceConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(getDeviceConfigByModel(h, nullptr, nullptr, 1, 2, nullptr), -202);
+    EXPECT_EQ(devMailConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(devDialerConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(devShutdownConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(notifyConfig(h, nullptr, nullptr, nullptr), -202);
+    EXPECT_EQ(deviceLog(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(deviceLogHour(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(deviceLogDay(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(deviceLogMonth(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(getRegressiveCounter(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(getRegressiveCounterList(h, nullptr, nullptr, nullptr), -202);
+    // A settings record is required: a null one is refused instead of read.
+    EXPECT_EQ(updDevMailConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(updDevDialerConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(updDevShutdownConfig(h, nullptr, nullptr, "d", nullptr), -202);
+    EXPECT_EQ(updNotifyConfig(h, nullptr, nullptr, nullptr), -202);
+
+    tkl::Logger* logger = reinterpret_cast<tkl::Logger*>(0x1);
+    EXPECT_EQ(getLogger(h, nullptr, &logger), -202);
+    EXPECT_EQ(logger, reinterpret_cast<tkl::Logger*>(0x1));
+    EXPECT_EQ(getLogger(h, "x", nullptr), -202);
+}
+
+TEST(ExportFrame, HostsThatAreNotConnectedAreNotFound) {
+    Handle h;
+    CustoviaNames names = {"a", "b", "c"};
+    EXPECT_EQ(getHostCount(h, &names), 3);
+    EXPECT_EQ(getHostCount(h, nullptr), 0);
+    EXPECT_EQ(isConnected(h, "unknown"), 0);
+    EXPECT_EQ(isConnected(h, nullptr), 0);
+    EXPECT_EQ(disconnectCli(h, "unknown"), -302);
+    EXPECT_EQ(disconnectCli(h, nullptr), -302);
+
+    CustoviaDevices devices = {{"kept", custovia::Device()}};
+    EXPECT_EQ(getDeviceList(h, "unknown", nullptr, &devices), -302);
+    EXPECT_EQ(devices.size(), 1u) << "a failed call leaves the container as it was";
+    EXPECT_EQ(getDeviceList(h, nullptr, nullptr, &devices), -302);
+    EXPECT_EQ(manualDevShutdown(h, "unknown", nullptr, "d"), -302);
+    EXPECT_EQ(getComputerCount(h, nullptr, nullptr), -302);
+
+    EXPECT_EQ(connectCli(h, nullptr), -202);
+    EXPECT_EQ(connectCli(h, ""), -202);
+    EXPECT_EQ(getHostCount(h, nullptr), 0);
+}
+
+TEST(ExportFrame, LoggerComesFromTheRegistryWithOrWithoutHosts) {
+    Handle h;
+    tkl::Logger* logger = nullptr;
+    ASSERT_EQ(getLogger(h, "monitclient", &logger), 1);
+    EXPECT_EQ(logger, tkl::Logger::getLogger("monitclient"));
+    tkl::Logger* other = nullptr;
+    ASSERT_EQ(getLogger(h, "myprogram", &other), 1);
+    EXPECT_EQ(other, tkl::Logger::getLogger("myprogram"));
+    EXPECT_NE(other, logger);
+}
+
+TEST(ExportFrame, LoadingTheLibraryProvidesAQtApplicationObject) {
+    // This program never made one: the library did when it was loaded.
+    EXPECT_NE(QCoreApplication::instance(), nullptr);
+}

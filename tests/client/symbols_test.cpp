@@ -1,0 +1,83 @@
+// libcustovia.so exports the 39 functions under their plain C names, and
+// none of the monitoring client's internals.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char* const kExports[] = {"openCli",
+                                "closeCli",
+                                "connectCli",
+                                "disconnectCli",
+                                "isConnected",
+                                "getLogger",
+                                "getHostCount",
+                                "getComputerCount",
+                                "getComputerList",
+                                "getVersion",
+                                "getDeviceCount",
+                                "getDevice",
+                                "getDeviceList",
+                                "getDeviceConfig",
+                                "getDeviceConfigByModel",
+                                "deleteDevice",
+                                "changeUserDevice",
+                                "changeColorDevice",
+                                "deviceLog",
+                                "deviceLogHour",
+                                "deviceLogDay",
+                                "deviceLogMonth",
+                                "updDevMailConfig",
+                                "manualDevMailTest",
+                                "cancelDevMailTest",
+                                "updDevDialerConfig",
+                                "updDevShutdownConfig",
+                                "manualDevShutdown",
+                                "cancelDevShutdown",
+                                "manualDevDischarge",
+                                "deviceSetLineSense",
+                                "deviceSetICBattery",
+                                "updNotifyConfig",
+                                "getRegressiveCounterList",
+                                "getRegressiveCounter",
+                                "devMailConfig",
+                                "devDialerConfig",
+                                "devShutdownConfig",
+                                "notifyConfig"};
+
+std::string run(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) {
+        out.append(buffer, n);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Symbols, TheThirtyNineExportsHaveCLinkage) {
+    void* library = dlopen(CUSTOVIA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    EXPECT_EQ(sizeof kExports / sizeof kExports[0], 39u);
+    for (const char* name : kExports) {
+        EXPECT_NE(dlsym(library, name), nullptr) << name;
+    }
+    dlclose(library);
+}
+
+TEST(Symbols, MonitoringClientInternalsStayHidden) {
+    const std::string symbols = run("nm -DC --defined-only " + std::string(CUSTOVIA_LIBRARY));
+    ASSERT_NE(symbols.find("connectCli"), std::string::npos) << "nm gave no symbols";
+    EXPECT_EQ(symbols.find("custovia::MonitClient"), std::string::npos);
+    EXPECT_EQ(symbols.find("custovia::MultiMonitClient"), std::string::npos);
+    EXPECT_EQ(symbols.find("custovia::ClientManagerBase"), std::string::npos);
+    // The records a caller builds receivers of are exported.
+    EXPECT_NE(symbols.find("custovia::Device::assign"), std::string::npos);
+}
