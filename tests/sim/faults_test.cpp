@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <thread>
 
 using custovia::sim::FaultKind;
@@ -155,7 +156,14 @@ TEST(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
 }
 
 TEST(Journal, RecordsWhatTheClientSentInOrder) {
-    Simulator sim(small());
+    std::mutex mutex;
+    std::vector<int> answered;
+    Options o = small();
+    o.onAnswered = [&](const custovia::sim::JournalEntry& e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        answered.push_back(e.status);
+    };
+    Simulator sim(o);
     sim.start();
     Client http(sim.url());
     std::string id = sim.deviceIds()[0];
@@ -177,6 +185,10 @@ TEST(Journal, RecordsWhatTheClientSentInOrder) {
     EXPECT_EQ(all[1].contentType, "application/json");
     EXPECT_EQ(all[1].seq, all[0].seq + 1);
     EXPECT_TRUE(sim.waitForRequests(1, 10ms, all[0].seq));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(answered, (std::vector<int>{200, 200}));
+    }
 
     QJsonObject viaHttp = http.get("/_sim/journal?since=" + std::to_string(all[0].seq)).json();
     QJsonArray entries = viaHttp["entries"].toArray();
@@ -252,4 +264,10 @@ TEST(FaultRuleText, CommandLineForms) {
         EXPECT_FALSE(FaultRule::parse(bad, &r, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
+    Simulator sim(small());
+    FaultRule broken;
+    broken.kind = FaultKind::Drop;
+    broken.regex = "(";
+    EXPECT_THROW(sim.addFault(broken), std::invalid_argument);
+    EXPECT_TRUE(sim.faults().empty());
 }

@@ -30,7 +30,9 @@ bool validRegex(const std::string& text, std::string* error) {
     return true;
 }
 
-bool checkRule(const FaultRule& r, std::string* error) {
+}  // namespace
+
+bool checkFaultRule(const FaultRule& r, std::string* error) {
     if (r.kind == FaultKind::Status && (r.status < 100 || r.status > 599)) {
         *error = "the status must be from 100 to 599";
         return false;
@@ -45,6 +47,8 @@ bool checkRule(const FaultRule& r, std::string* error) {
     }
     return r.regex.empty() || validRegex(r.regex, error);
 }
+
+namespace {
 
 bool parseInt(const std::string& text, int* out) {
     if (text.empty() || text.size() > 9 ||
@@ -112,7 +116,7 @@ bool FaultRule::parse(const std::string& text, FaultRule* rule, std::string* err
         }
         (r.kind == FaultKind::Status ? r.status : r.delayMs) = n;
     }
-    if (!checkRule(r, error)) {
+    if (!checkFaultRule(r, error)) {
         return false;
     }
     *rule = r;
@@ -166,7 +170,7 @@ bool FaultRule::fromJson(const QJsonObject& o, FaultRule* rule, std::string* err
         }
         *n.field = static_cast<int>(d);
     }
-    if (!checkRule(r, error)) {
+    if (!checkFaultRule(r, error)) {
         return false;
     }
     *rule = r;

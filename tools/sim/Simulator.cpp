@@ -90,13 +90,21 @@ std::uint64_t Simulator::Impl::record(int hostIndex, const httplib::Request& req
 }
 
 void Simulator::Impl::finish(std::uint64_t seq, int status) {
-    std::lock_guard<std::mutex> lock(journalMutex);
-    if (journal.empty() || seq < journal.front().seq) {
-        return;
-    }
-    std::size_t index = static_cast<std::size_t>(seq - journal.front().seq);
-    if (index < journal.size()) {
+    JournalEntry done;
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        if (journal.empty() || seq < journal.front().seq) {
+            return;
+        }
+        std::size_t index = static_cast<std::size_t>(seq - journal.front().seq);
+        if (index >= journal.size()) {
+            return;
+        }
         journal[index].status = status;
+        done = journal[index];
+    }
+    if (options.onAnswered) {
+        options.onAnswered(done);
     }
 }
 
@@ -140,8 +148,7 @@ bool Simulator::Impl::hangUntilReleased() {
 }
 
 int Simulator::Impl::addFault(FaultRule rule, std::string* error) {
-    if (rule.kind == FaultKind::Status && (rule.status < 100 || rule.status > 599)) {
-        *error = "the status must be from 100 to 599";
+    if (!checkFaultRule(rule, error)) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(faultMutex);
@@ -177,6 +184,7 @@ void Simulator::Impl::handle(int hostIndex, const httplib::Request& req, httplib
     }
     if (!go || (d.fault && d.kind == FaultKind::Drop)) {
         HttpServer::dropCurrentConnection();
+        finish(seq, 0);
         return;
     }
     if (d.fault && d.kind == FaultKind::Status) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,9 @@ struct Options {
     int outageLengthSec = 30;     // and their length
     std::vector<FaultRule> faults;
     std::size_t journalLimit = 20000;  // older entries are dropped beyond this
+    // Called on the serving thread once a request of the monitoring interface
+    // is answered (status 0: closed without an answer).
+    std::function<void(const JournalEntry&)> onAnswered;
 };
 
 class Simulator {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
     o.port = 4470;
     std::vector<std::string> faults;
     bool frozen = false;
+    bool log = false;
 
     CLI::App app{
         "custovia-sim: a stand-in for the Custovia monitoring service with simulated "
@@ -86,6 +88,7 @@ int main(int argc, char** argv) {
     app.add_option("--outage-length", o.outageLengthSec, "length of a scheduled outage, seconds")
         ->capture_default_str()
         ->check(CLI::Range(1, 86400 * 365));
+    app.add_flag("--log", log, "print one line per request on standard error");
     app.add_option("--fault", faults, "inject a fault (syntax below); repeatable");
 
     try {
@@ -103,6 +106,15 @@ int main(int argc, char** argv) {
         return code == 0 ? 0 : 2;
     }
     o.realTime = !frozen;
+    if (log) {
+        auto mutex = std::make_shared<std::mutex>();
+        o.onAnswered = [mutex](const custovia::sim::JournalEntry& e) {
+            std::lock_guard<std::mutex> lock(*mutex);
+            std::cerr << e.method << " " << e.path << (e.query.empty() ? "" : "?") << e.query << " "
+                      << (e.status ? std::to_string(e.status) : std::string("(no answer)"))
+                      << (e.body.empty() ? "" : " " + e.body.substr(0, 200)) << std::endl;
+        };
+    }
 
     // Signals are taken by sigwait below; every thread started later inherits the mask..
     sigset_t stopSignals;
