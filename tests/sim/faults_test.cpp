@@ -153,6 +153,12 @@ TEST(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
     ASSERT_EQ(hung.wait_for(3s), std::future_status::ready);
     EXPECT_EQ(hung.get().status, 0);  // closed without an answer
     EXPECT_FALSE(sim->isRunning());
+
+    // It starts again with the same world.
+    sim->clearFaults();
+    sim->start();
+    Client again(sim->url());
+    EXPECT_EQ(again.get("/api/device").json()["devices"].toArray().size(), 2);
 }
 
 TEST(Journal, RecordsWhatTheClientSentInOrder) {
