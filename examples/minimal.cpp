@@ -18,9 +18,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The library refreshes its cache every three seconds; reads answer -302
-    // until the first refresh has arrived.
+    // until the first refresh has arrived, and the computer's entry comes a
+    // moment before its device list.
     CustoviaDevices devices;
-    for (int i = 0; i < 50 && (status = getDeviceList(cli, nullptr, nullptr, &devices)) != 1; ++i) {
+    for (int i = 0; i < 50; ++i) {
+        status = getDeviceList(cli, nullptr, nullptr, &devices);
+        if (status == 1 && !devices.empty()) {
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (status == 1) {

@@ -1,0 +1,411 @@
+// The custovia tool end to end: the built program runs as a child process
+// against a simulator in this process; its output, JSON and exit codes are
+// checked.
+#include "sim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Result {
+    int exit = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+    QJsonObject json() const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    }
+};
+
+// A running tool with its output pipes. Killed when destroyed unfinished.
+class Tool {
+public:
+    Tool(const std::string& path, const std::vector<std::string>& args,
+         const std::string& input = "") {
+        int out[2], err[2], in[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            dup2(err[1], 2);
+            unsetenv("CUSTOVIA_HOST");
+            std::vector<char*> argv{const_cast<char*>(path.c_str())};
+            for (const auto& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(path.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        close(err[1]);
+        if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+            input_failed_ = true;
+        }
+        close(in[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+    ~Tool() {
+        if (pid_ > 0 && !done_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(out_);
+        close(err_);
+    }
+
+    // Reads output until `text` is in standard output or the limit passes.
+    bool waitFor(const std::string& text, std::chrono::milliseconds limit = 30s) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        while (result_.out.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= end || !pump(100)) {
+                return result_.out.find(text) != std::string::npos;
+            }
+        }
+        return true;
+    }
+    void signal(int sig) { kill(pid_, sig); }
+
+    // Waits for the end (at most 60 s) and returns everything it wrote.
+    Result finish() {
+        auto end = std::chrono::steady_clock::now() + 60s;
+        while (pump(100) && std::chrono::steady_clock::now() < end) {
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, 0) == pid_) {
+            done_ = true;
+            result_.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return result_;
+    }
+
+private:
+    // Reads what is there; false once both pipes are closed.
+    bool pump(int timeoutMs) {
+        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        int open = (out_ >= 0) + (err_ >= 0);
+        if (open == 0) {
+            return false;
+        }
+        if (poll(fds, 2, timeoutMs) <= 0) {
+            return true;
+        }
+        std::string* sinks[2] = {&result_.out, &result_.err};
+        int* fdsRef[2] = {&out_, &err_};
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].revents & (POLLIN | POLLHUP)) {
+                char buf[4096];
+                ssize_t n = read(*fdsRef[i], buf, sizeof buf);
+                if (n > 0) {
+                    sinks[i]->append(buf, static_cast<std::size_t>(n));
+                } else {
+                    close(*fdsRef[i]);
+                    *fdsRef[i] = -1;
+                }
+            }
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    bool done_ = false;
+    bool input_failed_ = false;
+    Result result_;
+};
+
+Result run(const std::vector<std::string>& args, const std::string& input = "") {
+    return Tool(CUSTOVIA_CLI_PATH, args, input).finish();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override { start(1); }
+
+    void start(int hosts) {
+        custovia::sim::Options o;
+        o.port = 0;
+        o.hosts = hosts;
+        o.devices = 3;
+        o.computers = 1;
+        sim_ = std::make_unique<custovia::sim::Simulator>(o);
+        sim_->start();
+        ids_ = sim_->deviceIds();
+        ASSERT_EQ(ids_.size(), 3u);
+    }
+
+    // The tool against the simulator's first address.
+    Result tool(std::vector<std::string> args, const std::string& input = "") {
+        args.insert(args.begin(), {"--host", sim_->url(), "--timeout", "20"});
+        return run(args, input);
+    }
+
+    bool received(const std::string& method, const std::string& pathEnd,
+                  const std::string& bodyPart = "") const {
+        for (const auto& e : sim_->journal()) {
+            if (e.method == method && e.path.size() >= pathEnd.size() &&
+                e.path.compare(e.path.size() - pathEnd.size(), pathEnd.size(), pathEnd) == 0 &&
+                e.body.find(bodyPart) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::unique_ptr<custovia::sim::Simulator> sim_;
+    std::vector<std::string> ids_;
+};
+
+QJsonObject findDevice(const QJsonObject& status, const std::string& id) {
+    for (const auto& h : status["hosts"].toArray()) {
+        for (const auto& c : h.toObject()["computers"].toArray()) {
+            for (const auto& d : c.toObject()["devices"].toArray()) {
+                if (d.toObject()["id"].toString().toStdString() == id) {
+                    return d.toObject();
+                }
+            }
+        }
+    }
+    return QJsonObject();
+}
+
+TEST_F(CliTest, StatusListsEveryComputerAndUnitAsTableAndJson) {
+    Result text = tool({"status"});
+    ASSERT_EQ(text.exit, 0) << text.err;
+    EXPECT_NE(text.out.find("STATE"), std::string::npos);
+    EXPECT_NE(text.out.find("COUNTDOWN"), std::string::npos);
+    for (const auto& id : ids_) {
+        EXPECT_NE(text.out.find(id), std::string::npos) << text.out;
+    }
+    EXPECT_NE(text.out.find("On line"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(sim_->computerIds().at(0)), std::string::npos) << text.out;
+    // No colour and no wait indicator when the output is not a terminal.
+    EXPECT_EQ(text.out.find('\033'), std::string::npos);
+    EXPECT_EQ(text.err.find('\r'), std::string::npos);
+
+    sim_->setOutage(true);
+    Result json = tool({"--json", "status"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    QJsonObject o = json.json();
+    QJsonArray hosts = o["hosts"].toArray();
+    ASSERT_EQ(hosts.size(), 1);
+    EXPECT_EQ(hosts[0].toObject()["host"].toString(), "127.0.0.1");
+    QJsonArray computers = hosts[0].toObject()["computers"].toArray();
+    ASSERT_EQ(computers.size(), 2);
+    EXPECT_EQ(computers[0].toObject()["id"].toString(), "localhost");
+    EXPECT_EQ(computers[0].toObject()["devices"].toArray().size(), 3);
+    EXPECT_EQ(computers[1].toObject()["id"].toString().toStdString(), sim_->computerIds().at(0));
+    for (const auto& id : ids_) {
+        QJsonObject d = findDevice(o, id);
+        ASSERT_FALSE(d.isEmpty()) << id;
+        EXPECT_EQ(d["state"].toString(), "onBattery") << id;
+        EXPECT_EQ(d["stateText"].toString(), "On battery");
+        EXPECT_TRUE(d["charge"].isDouble());
+        EXPECT_EQ(d["vInput"].toDouble(), 0.0);
+        EXPECT_TRUE(d["flags"].toArray().contains("opBattery"));
+    }
+}
+
+TEST_F(CliTest, StatusOfSeveralHostsNamesEachHost) {
+    start(2);
+    Result r = run({"--host", sim_->url(0), "--host", sim_->url(1), "--timeout", "20", "status"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("HOST"), std::string::npos);
+    EXPECT_NE(r.out.find("127.0.0.1"), std::string::npos);
+    EXPECT_NE(r.out.find("127.0.0.2"), std::string::npos);
+    for (const auto& id : sim_->deviceIds("localhost", 1)) {
+        EXPECT_NE(r.out.find(id), std::string::npos);
+    }
+}
+
+TEST_F(CliTest, ManualShutdownShowsCountdownUntilCancelled) {
+    const std::string& id = ids_.at(0);
+    Result start = tool({"shutdown", "start", id});
+    ASSERT_EQ(start.exit, 0) << start.err;
+    EXPECT_NE(start.out.find("started"), std::string::npos);
+    EXPECT_TRUE(received("PUT", "/device/" + id + "/shutdown", "\"confirm\":1"));
+
+    Result detail = tool({"device", id, "--json"});
+    ASSERT_EQ(detail.exit, 0) << detail.err;
+    QJsonObject d = detail.json();
+    EXPECT_EQ(d["id"].toString().toStdString(), id);
+    EXPECT_EQ(d["countdown"].toObject()["cause"].toString(), "Manual") << detail.out;
+    EXPECT_GT(d["countdown"].toObject()["remainingMs"].toInt(), 0);
+    EXPECT_TRUE(d["capabilities"].toArray().contains("hasManualShutdown"));
+
+    Result cancel = tool({"--json", "shutdown", "cancel", id});
+    ASSERT_EQ(cancel.exit, 0) << cancel.err;
+    EXPECT_EQ(cancel.json()["command"].toString(), "shutdownCancel");
+    EXPECT_TRUE(received("DELETE", "/device/" + id + "/shutdown"));
+
+    Result text = tool({"device", id});
+    ASSERT_EQ(text.exit, 0) << text.err;
+    EXPECT_NE(text.out.find("Countdown"), std::string::npos);
+    EXPECT_NE(text.out.find("Capabilities"), std::string::npos);
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(text.out)).isNull(), true);
+}
+
+TEST_F(CliTest, FailedOperationsExitOneAndNameTheStatus) {
+    // A value the service refuses: the device is known, so it is a rejection.
+    Result rejected = tool({"charger-current", ids_.at(0), "50"});
+    EXPECT_EQ(rejected.exit, 1);
+    EXPECT_NE(rejected.err.find("rejected"), std::string::npos) << rejected.err;
+    EXPECT_NE(rejected.err.find("-302"), std::string::npos);
+    EXPECT_TRUE(received("PUT", "/icBattery", "\"icBattery\":50"));
+
+    Result unknown = tool({"device", "NO-SUCH-UNIT"});
+    EXPECT_EQ(unknown.exit, 1);
+    EXPECT_NE(unknown.err.find("not found: device \"NO-SUCH-UNIT\""), std::string::npos)
+        << unknown.err;
+    EXPECT_NE(unknown.err.find("(status -302)"), std::string::npos);
+    EXPECT_TRUE(unknown.out.empty());
+}
+
+TEST_F(CliTest, RefusedNotificationChangeIsNotReportedAsSuccess) {
+    // The library does not report a refused notification change; the tool
+    // waits for the service to show the new values and fails when it does not.
+    custovia::sim::FaultRule refuse;
+    refuse.kind = custovia::sim::FaultKind::Status;
+    refuse.status = 500;
+    refuse.method = "POST";
+    refuse.prefix = "notifycfg";
+    sim_->addFault(refuse);
+    Result r = tool({"config", "notify", "valPercent=42", "--timeout", "5"});
+    EXPECT_EQ(r.exit, 1) << r.out;
+    EXPECT_NE(r.err.find("not confirmed"), std::string::npos) << r.err;
+    EXPECT_TRUE(received("POST", "/notifycfg", "\"valPercent\":42"));
+
+    sim_->clearFaults();
+    Result ok = tool({"--json", "config", "notify", "valPercent=42", "valMinutes=7"});
+    ASSERT_EQ(ok.exit, 0) << ok.err;
+    EXPECT_EQ(ok.json()["valPercent"].toInt(), 42);
+    EXPECT_EQ(ok.json()["valMinutes"].toInt(), 7);
+}
+
+TEST_F(CliTest, SettingsChangeOnlyTheGivenKeysAndNeverShowPasswords) {
+    const std::string& id = ids_.at(1);
+    Result shut = tool({"config", "shutdown", id, "counterManual=77", "cliHibernate=on"});
+    ASSERT_EQ(shut.exit, 0) << shut.err;
+    EXPECT_NE(shut.out.find("counterManual"), std::string::npos);
+    // The other settings go back as the service reported them.
+    Result now = tool({"--json", "config", "shutdown", id});
+    ASSERT_EQ(now.exit, 0) << now.err;
+    EXPECT_EQ(now.json()["counterManual"].toInt(), 77);
+    EXPECT_EQ(now.json()["cliHibernate"].toBool(), true);
+    EXPECT_TRUE(received("POST", "/device/" + id + "/shutcfg", "\"counterManual\":77"));
+
+    Result mail =
+        tool({"config", "mail", id, "password=-", "to2=ops@example.com"}, "s3cret-pass\n");
+    ASSERT_EQ(mail.exit, 0) << mail.err;
+    EXPECT_EQ(mail.out.find("s3cret"), std::string::npos);
+    EXPECT_NE(mail.out.find("********"), std::string::npos);
+    EXPECT_TRUE(received("POST", "/device/" + id + "/mailcfg", "s3cret-pass"));
+}
+
+TEST_F(CliTest, UnreachableHostFailsAfterTheTimeout) {
+    for (const char* url : {"http://127.0.0.1:1", "http://no-such-host.invalid:4470"}) {
+        auto begin = std::chrono::steady_clock::now();
+        Result r = run({"--host", url, "--timeout", "1", "status"});
+        EXPECT_EQ(r.exit, 1) << url;
+        EXPECT_NE(r.err.find("no answer"), std::string::npos) << r.err;
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, 15s);
+    }
+    // One host answering and one not: the table shows both, the exit says not all.
+    Result mixed =
+        run({"--host", sim_->url(), "--host", "http://127.0.0.9:1", "--timeout", "5", "status"});
+    EXPECT_EQ(mixed.exit, 1);
+    EXPECT_NE(mixed.out.find(ids_.at(0)), std::string::npos) << mixed.out;
+    EXPECT_NE(mixed.out.find("No answer"), std::string::npos);
+}
+
+TEST_F(CliTest, BadUsageExitsTwoBeforeAnythingIsSent) {
+    const std::string& id = ids_.at(0);
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"no-such-command"},
+        {"shutdown"},
+        {"device"},
+        {"status", "--timeout", "soon"},
+        {"config", "shutdown", id, "noSuchKey=1"},
+        {"config", "shutdown", id, "counterManual=-5"},
+        {"config", "mail", id, "port=70000"},
+        {"color", id, "#zz0000"},
+        {"line-sense", id, "loud"},
+        {"delete", id},
+        {"--host", "http://a:1", "--host", "http://A:2", "status"},
+    };
+    auto since = sim_->lastSeq();
+    for (const auto& args : bad) {
+        Result r = tool(args);
+        std::string line;
+        for (const auto& a : args) {
+            line += a + " ";
+        }
+        EXPECT_EQ(r.exit, 2) << line << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << line;
+    }
+    for (const auto& e : sim_->journalSince(since)) {
+        EXPECT_EQ(e.method, "GET") << e.path;
+    }
+
+    for (const std::vector<std::string>& help : {std::vector<std::string>{"--help"},
+                                                 {"shutdown", "start", "--help"},
+                                                 {"config", "shutdown", "--help"}}) {
+        Result r = run(help);
+        EXPECT_EQ(r.exit, 0);
+        EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
+    }
+    EXPECT_NE(run({"config", "mail", "--help"}).out.find("password"), std::string::npos);
+}
+
+TEST_F(CliTest, WatchRedrawsUntilInterrupted) {
+    Tool watch(CUSTOVIA_CLI_PATH,
+               {"--host", sim_->url(), "--timeout", "20", "watch", "--interval", "0.2"});
+    ASSERT_TRUE(watch.waitFor("custovia watch"));
+    ASSERT_TRUE(watch.waitFor(ids_.at(2)));
+    watch.signal(SIGINT);
+    Result r = watch.finish();
+    EXPECT_EQ(r.exit, 0) << r.err;
+
+    Result json = tool({"--json", "watch", "--count", "2", "--interval", "0.1"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    auto nl = json.out.find('\n');
+    ASSERT_NE(nl, std::string::npos);
+    EXPECT_EQ(json.out.find('\n', nl + 1), json.out.size() - 1) << "two lines, one per redraw";
+    QJsonObject first =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out.substr(0, nl))).object();
+    EXPECT_FALSE(first["time"].toString().isEmpty());
+    EXPECT_FALSE(findDevice(first, ids_.at(0)).isEmpty());
+}
+
+TEST_F(CliTest, MinimalExampleListsTheUnits) {
+    Tool example(CUSTOVIA_EXAMPLE_PATH, {sim_->url()});
+    Result r = example.finish();
+    ASSERT_EQ(r.exit, 0) << r.err;
+    for (const auto& id : ids_) {
+        EXPECT_NE(r.out.find(id), std::string::npos) << r.out;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+// The custovia tool's own parts: unit state, tables, addresses, argument
+// parsers, texts and the JSON contract scripts rely on.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "cli/Settings.h"
+#include "cli/Terminal.h"
+#include "cli/View.h"
+
+using namespace custovia::cli;
+
+namespace {
+
+custovia::Device connectedDevice() {
+    custovia::Device d;
+    d.id = "U1";
+    d.status.connected = true;
+    return d;
+}
+
+// The exit code of the Failure `f` throws, or -1 when it throws none.
+template <class F>
+int failureCode(F f) {
+    try {
+        f();
+    } catch (const Failure& e) {
+        return e.exitCode();
+    }
+    return -1;
+}
+
+std::string stripEscapes(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\033') {
+            i = text.find('m', i);
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+TEST(UnitStateTest, TheMostPressingConditionNamesTheState) {
+    custovia::Device d;
+    d.failures.fan = true;
+    EXPECT_EQ(unitState(d), UnitState::NotConnected) << "stale flags of a lost unit";
+
+    d = connectedDevice();
+    EXPECT_EQ(unitState(d), UnitState::OnLine);
+    d.status.opBattery = true;
+    EXPECT_EQ(unitState(d), UnitState::OnBattery);
+    d.status.loBattery = true;
+    EXPECT_EQ(unitState(d), UnitState::LowBattery);
+    d.failures.fan = true;
+    EXPECT_EQ(unitState(d), UnitState::Fault);
+    d.status.hiPOutput = true;
+    EXPECT_EQ(unitState(d), UnitState::Overload);
+    d.status.inShutdown = true;
+    EXPECT_EQ(unitState(d), UnitState::ShuttingDown);
+
+    d = connectedDevice();
+    d.failures.overload = true;
+    EXPECT_EQ(unitState(d), UnitState::Overload) << "overload failure without the status flag";
+
+    // Words and tokens are what people and scripts read.
+    EXPECT_STREQ(stateWords(UnitState::OnBattery), "On battery");
+    EXPECT_STREQ(stateToken(UnitState::OnBattery), "onBattery");
+    EXPECT_STREQ(stateWords(UnitState::NotConnected), "Not connected");
+    EXPECT_STREQ(stateToken(UnitState::LowBattery), "lowBattery");
+}
+
+TEST(UnitStateTest, EveryFlagHasWordsAndEveryNameIsDistinct) {
+    custovia::DeviceFlags s;
+    custovia::DeviceFailFlags f;
+    custovia::DeviceCapabilities c;
+    auto status = statusFlags(s);
+    auto failures = failureFlags(f);
+    auto caps = capabilities(c);
+    EXPECT_EQ(status.size(), 25u);
+    EXPECT_EQ(failures.size(), 12u);
+    EXPECT_EQ(caps.size(), 30u);
+    std::set<std::string> names;
+    for (const auto& list : {status, failures}) {
+        for (const auto& flag : list) {
+            // A name without words comes back unchanged; "connected" is its own word.
+            std::string name = flag.first;
+            EXPECT_TRUE(flagWords(flag.first) != name || name == "connected") << name;
+        }
+    }
+    for (const auto& flag : caps) {
+        EXPECT_TRUE(names.insert(flag.first).second) << flag.first;
+    }
+    // A set flag reaches the list under its own name.
+    s.opBattery = true;
+    for (const auto& flag : statusFlags(s)) {
+        EXPECT_EQ(flag.second, std::string(flag.first) == "opBattery") << flag.first;
+    }
+}
+
+TEST(TableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
+    Table t({"ID", "TEMP", "STATE"});
+    t.add({Cell("A"), Cell("27.5 °C", nullptr, true), Cell("On line", sgr::kGreen)});
+    t.add({Cell("LONGER-ID"), Cell("7.0 °C", nullptr, true), Cell("Fault", sgr::kRed)});
+    for (bool color : {false, true}) {
+        std::ostringstream out;
+        t.print(out, color);
+        std::string text = out.str();
+        EXPECT_EQ(text.find('\033') != std::string::npos, color);
+        std::istringstream lines(stripEscapes(text));
+        std::string line;
+        std::vector<std::string> all;
+        while (std::getline(lines, line)) {
+            all.push_back(line);
+            EXPECT_NE(line.back(), ' ') << "trailing blank: [" << line << "]";
+        }
+        ASSERT_EQ(all.size(), 3u);
+        // Right-aligned temperatures end in the same character column.
+        auto endOfTemp = [](const std::string& l) {
+            return displayWidth(l.substr(0, l.find("°C") + std::string("°C").size()));
+        };
+        EXPECT_EQ(endOfTemp(all[1]), endOfTemp(all[2]));
+        // The state column starts at the same character in every line.
+        EXPECT_EQ(displayWidth(all[0].substr(0, all[0].find("STATE"))),
+                  displayWidth(all[1].substr(0, all[1].find("On line"))));
+        EXPECT_EQ(displayWidth(all[1].substr(0, all[1].find("On line"))),
+                  displayWidth(all[2].substr(0, all[2].find("Fault"))));
+    }
+}
+
+TEST(TerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
+    int pty = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(pty, 0);
+    ASSERT_EQ(grantpt(pty), 0);
+    ASSERT_EQ(unlockpt(pty), 0);
+    int tty = open(ptsname(pty), O_RDWR | O_NOCTTY);
+    ASSERT_GE(tty, 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+
+    unsetenv("NO_COLOR");
+    setenv("TERM", "xterm", 1);
+    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty));
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, fds[1]));
+    EXPECT_FALSE(colorWanted(ColorMode::Never, tty));
+    EXPECT_TRUE(colorWanted(ColorMode::Always, fds[1]));
+    setenv("NO_COLOR", "1", 1);
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
+    setenv("NO_COLOR", "", 1);
+    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty)) << "an empty NO_COLOR does not count";
+    setenv("TERM", "dumb", 1);
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
+    unsetenv("NO_COLOR");
+
+    close(fds[0]);
+    close(fds[1]);
+    close(tty);
+    close(pty);
+}
+
+TEST(AddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
+    EXPECT_EQ(hostKey("HTTP://Ups1.Example:4470"), "ups1.example");
+    EXPECT_EQ(hostKey("https://10.0.0.5"), "10.0.0.5");
+    EXPECT_EQ(hostKey("ups2:5000/"), "ups2");
+    for (const char* bad : {"", "http://", "ftp://ups", "http://:4470", "http://a b"}) {
+        EXPECT_EQ(failureCode([&] { hostKey(bad); }), kExitUsage) << bad;
+    }
+}
+
+TEST(ArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
+    Rgb c = parseColor("#FF000a");
+    EXPECT_EQ(c.red, 255);
+    EXPECT_EQ(c.green, 0);
+    EXPECT_EQ(c.blue, 10);
+    EXPECT_FALSE(c.random);
+    c = parseColor("12,0,255");
+    EXPECT_EQ(c.red, 12);
+    EXPECT_EQ(c.blue, 255);
+    EXPECT_TRUE(parseColor("Random").random);
+    for (const char* bad : {"#ff00", "#gg0000", "256,0,0", "1,2", "1,2,3,4", "-1,0,0", "red"}) {
+        EXPECT_EQ(failureCode([&] { parseColor(bad); }), kExitUsage) << bad;
+    }
+    EXPECT_EQ(parseLineSense("0"), 0);
+    EXPECT_EQ(parseLineSense("Very-High"), 4);
+    EXPECT_EQ(parseLineSense("normal"), 2);
+    EXPECT_EQ(failureCode([] { parseLineSense("5"); }), kExitUsage);
+}
+
+TEST(ArgumentTest, SettingsPairsAreCheckedBeforeAnythingIsSent) {
+    Pairs p = parsePairs(SettingsKind::Shutdown, {"counterManual=60", "cliRun=echo a=b"});
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[1].second, "echo a=b") << "only the first = separates";
+    EXPECT_EQ(parsePairs(SettingsKind::Mail, {"to1="}).at(0).second, "");
+
+    const std::vector<std::pair<SettingsKind, std::string>> bad = {
+        {SettingsKind::Shutdown, "counterManual"},
+        {SettingsKind::Shutdown, "=5"},
+        {SettingsKind::Shutdown, "nosuch=1"},
+        {SettingsKind::Shutdown, "enabled=maybe"},
+        {SettingsKind::Shutdown, "counterManual=4294967296"},
+        {SettingsKind::Shutdown, "counterManual=+5"},
+        {SettingsKind::Mail, "port=65536"},
+        {SettingsKind::Notify, "valPercent=101"},
+        // Minutes are kept in milliseconds: more would wrap.
+        {SettingsKind::Notify, "valMinutes=71583"},
+        {SettingsKind::Dialer, "counterManual=1"},
+    };
+    for (const auto& b : bad) {
+        EXPECT_EQ(failureCode([&] { parsePairs(b.first, {b.second}); }), kExitUsage) << b.second;
+    }
+    EXPECT_EQ(parsePairs(SettingsKind::Notify, {"valMinutes=71582"}).size(), 1u);
+}
+
+TEST(TextTest, CountdownsRoundUpAndDurationsShortenWithSize) {
+    EXPECT_EQ(countdownText(-1), "-");
+    EXPECT_EQ(countdownText(0), "0:00");
+    EXPECT_EQ(countdownText(1), "0:01") << "a running countdown never shows 0:00";
+    EXPECT_EQ(countdownText(45000), "0:45");
+    EXPECT_EQ(countdownText(3723000), "1:02:03");
+    EXPECT_EQ(durationText(59999), "59s");
+    EXPECT_EQ(durationText(61000), "1m01s");
+    EXPECT_EQ(durationText(7260000), "2h01m");
+    EXPECT_EQ(durationText(90061000), "1d01h");
+    EXPECT_EQ(number(99.6, 0, "%"), "100%");
+    EXPECT_EQ(number(1.0, 1, " V", false), "-");
+}
+
+TEST(StatusWordsTest, CodesBecomeWords) {
+    EXPECT_EQ(statusMessage(-302, "device \"X\""), "not found: device \"X\" (status -302)");
+    EXPECT_EQ(statusWords(-202), "invalid argument");
+    EXPECT_EQ(statusWords(-320), "service error");
+    EXPECT_EQ(statusWords(-1), "failed");
+    EXPECT_EQ(statusWords(-99999), "error");
+}
+
+TEST(JsonTest, StatusMembersKeepTheirNames) {
+    HostView h;
+    h.key = "127.0.0.1";
+    h.url = "http://127.0.0.1:4470";
+    h.ready = true;
+    ComputerView c;
+    c.id = "localhost";
+    c.computer.hostname = "node";
+    DeviceView d;
+    d.device = connectedDevice();
+    d.device.vars.cBattery = 87.25f;
+    d.device.vars.pOutput = 300;
+    d.device.vars.nominalPOutput = 1200;
+    d.countdown =
+        custovia::Regressive(custovia::RegressiveCause::Manual, true, 0, 15000, 20000, false);
+    d.hasCountdown = true;
+    DeviceView idle;
+    idle.device = connectedDevice();
+    idle.device.id = "U2";
+    c.devices = {d, idle};
+    h.computers = {c};
+
+    QJsonObject o = statusJson({h});
+    QJsonObject host = o["hosts"].toArray().at(0).toObject();
+    EXPECT_EQ(host["host"].toString(), "127.0.0.1");
+    EXPECT_TRUE(host["ready"].toBool());
+    QJsonObject computer = host["computers"].toArray().at(0).toObject();
+    EXPECT_EQ(computer["id"].toString(), "localhost");
+    EXPECT_EQ(computer["hostname"].toString(), "node");
+    QJsonArray devices = computer["devices"].toArray();
+    ASSERT_EQ(devices.size(), 2);
+    QJsonObject first = devices.at(0).toObject();
+    for (const char* key :
+         {"id",          "name",    "userName", "userProd", "family",      "model",
+          "modelName",   "version", "protocol", "computer", "state",       "stateText",
+          "connected",   "charge",  "load",     "vInput",   "vOutput",     "vBattery",
+          "temperature", "fOutput", "iOutput",  "pOutput",  "lastReading", "ageMs",
+          "countdown",   "flags",   "failures"}) {
+        EXPECT_TRUE(first.contains(key)) << key;
+    }
+    EXPECT_EQ(first["state"].toString(), "onLine");
+    EXPECT_DOUBLE_EQ(first["charge"].toDouble(), 87.3);
+    EXPECT_DOUBLE_EQ(first["load"].toDouble(), 25.0);
+    EXPECT_EQ(first["countdown"].toObject()["cause"].toString(), "Manual");
+    EXPECT_EQ(first["countdown"].toObject()["remainingMs"].toInt(), 15000);
+    EXPECT_TRUE(first["lastReading"].isNull()) << "never read";
+    QJsonObject second = devices.at(1).toObject();
+    EXPECT_TRUE(second["countdown"].isNull());
+    EXPECT_TRUE(second["load"].isNull()) << "no nominal power, no load";
+}
+
+}  // namespace

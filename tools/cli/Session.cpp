@@ -1,0 +1,306 @@
+#include "cli/Session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <sstream>
+#include <thread>
+
+#include "tkl/Logger.h"
+
+namespace custovia {
+namespace cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A service that lists no device is taken as ready once its computer entry
+// has stood this long: its (empty) device list comes right after.
+constexpr auto kEmptyGrace = std::chrono::milliseconds(600);
+// After the first data, the refresh still fetches the last device's settings
+// and the notification settings; commands that read settings wait this long.
+constexpr auto kSettle = std::chrono::milliseconds(1000);
+constexpr auto kPoll = std::chrono::milliseconds(50);
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+int logLevel(const std::string& text) {
+    static const char* const names[] = {"trace", "debug", "info", "warning", "error", "fatal"};
+    for (int i = 0; i < 6; ++i) {
+        if (lower(text) == names[i]) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::string joinKeys(const std::vector<Host>& hosts) {
+    std::string text;
+    for (const auto& h : hosts) {
+        text += (text.empty() ? "" : ", ") + h.key;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string statusWords(int32_t status) {
+    switch (status) {
+        case -1:
+            return "failed";
+        case -201:
+        case -202:
+            return "invalid argument";
+        case -203:
+            return "not implemented";
+        case -205:
+            return "illegal state";
+        case -300:
+            return "out of memory";
+        case -302:
+            return "not found";
+        case -305:
+            return "system error";
+        case -314:
+            return "timed out";
+        case -320:
+            return "service error";
+        case -3200:
+            return "transfer failed";
+        default:
+            return "error";
+    }
+}
+
+std::string statusMessage(int32_t status, const std::string& what) {
+    return statusWords(status) + ": " + what + " (status " + std::to_string(status) + ")";
+}
+
+std::string hostKey(const std::string& url) {
+    // The library keys a service by the host part of "[scheme://]host[:port]",
+    // in lower case; the scheme and the port are not part of the key.
+    std::string text = url;
+    std::string low = lower(text);
+    for (const char* scheme : {"http://", "https://"}) {
+        if (low.rfind(scheme, 0) == 0) {
+            text = text.substr(std::string(scheme).size());
+            break;
+        }
+    }
+    if (text.find("://") != std::string::npos) {
+        throw Failure("invalid address \"" + url + "\": only http:// and https:// are served",
+                      kExitUsage);
+    }
+    std::string host = lower(text.substr(0, text.find_first_of(":/")));
+    if (host.empty() || host.find_first_of(" \t@?#") != std::string::npos) {
+        throw Failure("invalid address \"" + url + "\": expected http://HOST[:PORT]", kExitUsage);
+    }
+    return host;
+}
+
+Session::Session(const GlobalOptions& options) : options_(options), handle_(openCli()) {}
+
+Session::~Session() {
+    for (const auto& h : hosts_) {
+        disconnectCli(handle_, h.key.c_str());
+    }
+    closeCli(handle_);
+}
+
+const char* Session::computer() const {
+    return options_.computer.empty() ? nullptr : options_.computer.c_str();
+}
+
+bool Session::localComputer() const {
+    return options_.computer.empty() || options_.computer == "localhost";
+}
+
+void Session::check(int32_t status, const std::string& what) const {
+    if (status < 0) {
+        throw Failure(statusMessage(status, what));
+    }
+}
+
+void Session::setupLogging() {
+    if (options_.logLevel.empty() && options_.logFile.empty()) {
+        return;
+    }
+    // Without a level, a log file gets everything: requests and failures.
+    int level = options_.logLevel.empty() ? 0 : logLevel(options_.logLevel);
+    if (level < 0) {
+        throw Failure("invalid log level \"" + options_.logLevel + "\"", kExitUsage);
+    }
+    tkl::Logger* logger = nullptr;
+    check(getLogger(handle_, "monitclient", &logger), "logger monitclient");
+    tkl::LogOutput output =
+        options_.logFile.empty() ? tkl::LogOutput::Console : tkl::LogOutput::File;
+    tkl::LoggerOptions lo("monitclient", level, static_cast<int32_t>(output));
+    lo.fileName = options_.logFile;
+    logger->setOptions(lo);
+}
+
+bool Session::pollReady(Host& host, Clock::time_point& firstSeen) {
+    CustoviaNames ids;
+    host.status = getDeviceCount(handle_, host.key.c_str(), nullptr, &ids);
+    if (host.status < 0) {
+        return false;
+    }
+    auto now = Clock::now();
+    if (firstSeen == Clock::time_point()) {
+        firstSeen = now;
+    }
+    if (ids.empty()) {
+        return now - firstSeen >= kEmptyGrace;
+    }
+    // A device's countdown arrives with its detailed reading: once every
+    // listed device has one, the readings of the first refresh are in.
+    CustoviaRegressives counters;
+    if (getRegressiveCounterList(handle_, host.key.c_str(), nullptr, &counters) < 0) {
+        return false;
+    }
+    return std::all_of(ids.begin(), ids.end(),
+                       [&](const std::string& id) { return counters.count(id) != 0; });
+}
+
+void Session::open(bool requireAll, bool settle) {
+    if (opened_) {
+        return;
+    }
+    opened_ = true;
+    // Every address is checked before the first connection.
+    std::vector<Host> hosts;
+    for (const auto& url : options_.hosts) {
+        Host h;
+        h.url = url;
+        h.key = hostKey(url);
+        for (const auto& other : hosts) {
+            if (other.key == h.key) {
+                throw Failure("--host " + other.url + " and --host " + url +
+                                  " name the same host \"" + h.key +
+                                  "\"; one service per host name can be connected",
+                              kExitUsage);
+            }
+        }
+        hosts.push_back(h);
+    }
+    setupLogging();
+    for (const auto& h : hosts) {
+        check(connectCli(handle_, h.url.c_str()), "cannot connect to " + h.url);
+        hosts_.push_back(h);
+    }
+
+    auto start = Clock::now();
+    auto deadline = start + std::chrono::milliseconds(
+                                static_cast<int64_t>(std::max(0.0, options_.timeout) * 1000));
+    std::vector<Clock::time_point> firstSeen(hosts_.size());
+    Spinner spinner(true);
+    for (;;) {
+        bool all = true;
+        for (std::size_t i = 0; i < hosts_.size(); ++i) {
+            if (!hosts_[i].ready) {
+                hosts_[i].ready = pollReady(hosts_[i], firstSeen[i]);
+                all = all && hosts_[i].ready;
+            }
+        }
+        auto now = Clock::now();
+        if (all || now >= deadline) {
+            break;
+        }
+        std::ostringstream msg;
+        msg << "waiting for data from " << joinKeys(hosts_) << " ("
+            << std::chrono::duration_cast<std::chrono::seconds>(now - start).count() << " s)";
+        spinner.tick(msg.str());
+        std::this_thread::sleep_for(kPoll);
+    }
+    // At the time-out, a host with its computer entry counts as ready even if
+    // some device's detail has not come: its data is partial, not absent.
+    for (std::size_t i = 0; i < hosts_.size(); ++i) {
+        if (!hosts_[i].ready && firstSeen[i] != Clock::time_point()) {
+            hosts_[i].ready = true;
+        }
+    }
+    if (settle) {
+        auto until = std::min(Clock::now() + kSettle, std::max(deadline, Clock::now()));
+        while (Clock::now() < until) {
+            spinner.tick("reading settings");
+            std::this_thread::sleep_for(kPoll);
+        }
+    }
+    spinner.clear();
+
+    bool any = false;
+    for (const auto& h : hosts_) {
+        any = any || h.ready;
+    }
+    for (const auto& h : hosts_) {
+        if (!h.ready && (requireAll || !any)) {
+            std::ostringstream msg;
+            msg << "no answer: no data from " << h.url << " within " << options_.timeout
+                << " s; is the monitoring service running there?"
+                << (options_.timeout < 4 ? " (the first data takes about 3 s)" : "") << " (status "
+                << h.status << ")";
+            throw Failure(msg.str());
+        }
+    }
+}
+
+Host& Session::hostForDevice(const std::string& id) {
+    if (!localComputer()) {
+        return singleHost();
+    }
+    std::vector<Host*> found;
+    for (auto& h : hosts_) {
+        custovia::Device device;
+        if (h.ready && getDevice(handle_, h.key.c_str(), nullptr, id.c_str(), &device) == 1) {
+            found.push_back(&h);
+        }
+    }
+    if (found.empty()) {
+        throw Failure(statusMessage(-302, "device \"" + id + "\" on " + joinKeys(hosts_)));
+    }
+    if (found.size() > 1) {
+        throw Failure("device \"" + id + "\" is on several hosts (" + found[0]->key + ", " +
+                          found[1]->key + "); choose one with --host",
+                      kExitUsage);
+    }
+    return *found.front();
+}
+
+Host& Session::singleHost() {
+    std::vector<Host*> found;
+    for (auto& h : hosts_) {
+        if (!h.ready) {
+            continue;
+        }
+        if (localComputer()) {
+            found.push_back(&h);
+            continue;
+        }
+        CustoviaComputers computers;
+        if (getComputerList(handle_, h.key.c_str(), &computers) == 1 &&
+            computers.count(options_.computer) != 0) {
+            found.push_back(&h);
+        }
+    }
+    if (found.empty()) {
+        if (localComputer()) {
+            throw Failure("no answer from " + joinKeys(hosts_));
+        }
+        throw Failure(
+            statusMessage(-302, "computer \"" + options_.computer + "\" on " + joinKeys(hosts_)));
+    }
+    if (found.size() > 1) {
+        throw Failure("this command goes to one host; several answer (" + found[0]->key + ", " +
+                          found[1]->key + "); choose one with --host",
+                      kExitUsage);
+    }
+    return *found.front();
+}
+
+}  // namespace cli
+}  // namespace custovia

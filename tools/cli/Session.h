@@ -1,0 +1,109 @@
+// The tool's connection to the monitoring services: one library handle, one
+// host per --host address, the wait for the first data, and the translation of
+// status codes into words and exit codes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/Terminal.h"
+#include "client/custovia.h"
+
+namespace custovia {
+namespace cli {
+
+// Exit codes of the tool.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// A failure the tool reports in words and ends with: `exitCode` is kExitFailed
+// for a failed operation, kExitUsage for a request the tool cannot make sense of.
+class Failure : public std::runtime_error {
+public:
+    Failure(const std::string& message, int exitCode = kExitFailed)
+        : std::runtime_error(message), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+private:
+    int exitCode_;
+};
+
+// Words for a status code of the library: "not found", "invalid argument",
+// "service error", ...
+std::string statusWords(int32_t status);
+// "<words>: <what> (status <code>)".
+std::string statusMessage(int32_t status, const std::string& what);
+
+// What the user chose on the command line for every subcommand.
+struct GlobalOptions {
+    std::vector<std::string> hosts;  // service addresses
+    std::string computer;            // empty: every computer (status) or the local one
+    bool json = false;
+    double timeout = 10;  // seconds to wait for the first data
+    std::string logLevel;
+    std::string logFile;
+    ColorMode color = ColorMode::Auto;
+};
+
+// One connected service.
+struct Host {
+    std::string url;  // as given
+    std::string key;  // host name the library files it under
+    bool ready = false;
+    int32_t status = 0;  // last status of the readiness poll
+};
+
+class Session {
+public:
+    explicit Session(const GlobalOptions& options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Sets up logging, connects every host and waits until each has delivered
+    // its first data or the time-out has passed. With `requireAll`, a host
+    // without data is a Failure; otherwise it stays listed as not ready.
+    // `settle` adds a pause after the first data, for commands that read
+    // settings: the refresh fetches a device's settings after its readings.
+    // Opening an open session does nothing.
+    void open(bool requireAll, bool settle = false);
+
+    CustoviaHandle handle() const { return handle_; }
+    std::vector<Host>& hosts() { return hosts_; }
+    const GlobalOptions& options() const { return options_; }
+    // The computer selected with --computer, or nullptr for the local one.
+    const char* computer() const;
+    bool localComputer() const;
+
+    // The ready host that knows device `id` on the selected computer. For the
+    // local computer the device must be in a host's data (Failure "not
+    // found" otherwise, or when several hosts have it); for a remote computer
+    // the host that lists the computer.
+    Host& hostForDevice(const std::string& id);
+    // The one ready host a command without device goes to: the only --host, or
+    // the one that lists the selected computer.
+    Host& singleHost();
+
+    // Failure for a negative status; `what` names the object.
+    void check(int32_t status, const std::string& what) const;
+
+private:
+    void setupLogging();
+    bool opened_ = false;
+    bool pollReady(Host& host, std::chrono::steady_clock::time_point& firstSeen);
+
+    GlobalOptions options_;
+    CustoviaHandle handle_;
+    std::vector<Host> hosts_;
+};
+
+// The library's host key for a service address (its host name, lower case),
+// or a Failure when the address names no host.
+std::string hostKey(const std::string& url);
+
+}  // namespace cli
+}  // namespace custovia
