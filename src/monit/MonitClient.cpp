@@ -2,7 +2,7 @@
 #include "monit/MonitClient.h"
 
 #include <QByteArray>
-#include <regex>
+#include <algorithm>
 
 #include "monit/MonitClientLock.h"
 #include "tkl/Exception.h"
@@ -82,8 +82,11 @@ void MonitClient::stop() {
     if (!running_) {
         return;
     }
-    // Aborts a transfer in flight and joins the refresh thread.
+    // Aborts a transfer in flight and joins the refresh thread; a cycle run
+    // by refreshNow() on another thread fails fast from then on and is
+    // waited for.
     timer_.stop();
+    std::lock_guard<std::mutex> cycle(cycleMutex_);
     {
         std::lock_guard<std::mutex> guard(apiMutex_);
         apiUri_.clear();
@@ -163,13 +166,49 @@ std::string MonitClient::pathSegment(const std::string& id) {
 }
 
 std::string MonitClient::maskPasswords(const std::string& text) {
-    if (QByteArray::fromStdString(text).toLower().indexOf("password") < 0) {
-        return text;
+    // Looks for a quoted member name ending in "password" (in any letter
+    // case), then ':' and a string value, and replaces the value. Logged texts
+    // quote JSON inside quotes, so the name is found from its end rather than
+    // by pairing quotes from the start.
+    static const std::string key = "password\"";
+    std::string lower = QByteArray::fromStdString(text).toLower().toStdString();
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t at = lower.find(key);
+    while (at != std::string::npos) {
+        std::size_t open = at;
+        while (open > 0 && text[open - 1] != '"' && text[open - 1] != '\\') {
+            --open;
+        }
+        std::size_t value = at + key.size();
+        auto skipBlanks = [&] {
+            while (value < text.size() && (text[value] == ' ' || text[value] == '\t')) {
+                ++value;
+            }
+        };
+        skipBlanks();
+        bool member =
+            open > 0 && text[open - 1] == '"' && value < text.size() && text[value] == ':';
+        if (member) {
+            ++value;
+            skipBlanks();
+            member = value < text.size() && text[value] == '"';
+        }
+        if (!member) {
+            at = lower.find(key, at + key.size());
+            continue;
+        }
+        std::size_t close = value + 1;
+        while (close < text.size() && text[close] != '"') {
+            close += text[close] == '\\' ? 2 : 1;
+        }
+        out.append(text, copied, value + 1 - copied);
+        out += "******";
+        copied = std::min(close, text.size());
+        at = lower.find(key, copied);
     }
-    // A JSON member whose name ends in "password", with its string value.
-    static const std::regex member(R"re(("[^"\\]*password"\s*:\s*)"(?:[^"\\]|\\.)*")re",
-                                   std::regex::icase | std::regex::ECMAScript);
-    return std::regex_replace(text, member, "$1\"******\"");
+    out.append(text, copied, std::string::npos);
+    return out;
 }
 
 }  // namespace custovia

@@ -342,6 +342,12 @@ TEST(MonitRequests, UnreachableAndHangingServices) {
 }
 
 TEST(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {
+    EXPECT_EQ(MonitClient::maskPasswords(
+                  R"(content: "{"id":"U1","password":"a\"b:c","SmtpPassWord" : "x","to":"p"}")"),
+              R"(content: "{"id":"U1","password":"******","SmtpPassWord" : "******","to":"p"}")");
+    EXPECT_EQ(MonitClient::maskPasswords(R"({"hint":"password","password":"s)"),
+              R"({"hint":"password","password":"******)");
+
     montest::LogCapture log;
     MonitClient idle;
     expectError<tkl::IOException>([&] { idle.getVersion(""); }, -320, "Client not running");
