@@ -1,14 +1,15 @@
 # Helpers shared by the layer and test folders.
 
 # Lists the .cpp files of a folder for this platform: a file ending in
-# _posix.cpp is built on POSIX systems only, one ending in _win32.cpp on
-# Windows only; every other file everywhere.
+# _posix.cpp (or, for tests, _posix_test.cpp) is built on POSIX systems only,
+# one ending in _win32.cpp (_win32_test.cpp) on Windows only; every other
+# file everywhere.
 function(custovia_sources out dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(WIN32)
-    list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
+    list(FILTER srcs EXCLUDE REGEX "_posix(_test)?\\.cpp$")
   else()
-    list(FILTER srcs EXCLUDE REGEX "_win32\\.cpp$")
+    list(FILTER srcs EXCLUDE REGEX "_win32(_test)?\\.cpp$")
   endif()
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
@@ -38,6 +39,12 @@ function(custovia_tests dir)
     target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    if(CMAKE_CROSSCOMPILING)
+      # Test programs for another system are listed when the tests run (under
+      # an emulator), not while building.
+      gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    else()
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    endif()
   endforeach()
 endfunction()
