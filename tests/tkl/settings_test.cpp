@@ -135,34 +135,3 @@ TEST_F(SettingsTest, GroupsNestAndOddNamesAreReported) {
     EXPECT_EQ(settings.group(), "outer/inner");
     EXPECT_EQ(settings.value("k").toInt(), 1);
 }
-
-TEST_F(SettingsTest, NativeKeysMapOntoScopedFiles) {
-    const QString system = dir_.filePath("system");
-    const QString user = dir_.filePath("user");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, system);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, user);
-
-    Settings settings;
-    settings.open("HKEY_LOCAL_MACHINE\\Software\\Moxtera");
-    settings.beginGroup("CUSTOVIA");
-    settings.setValue("PATH", "D:\\Apps\\Monitor");
-    settings.close();
-    EXPECT_TRUE(QFile::exists(system + "/Moxtera.conf"));
-
-    settings.open(std::string("HKEY_LOCAL_MACHINE/SOFTWARE/Moxtera"));
-    settings.beginGroup("CUSTOVIA");
-    EXPECT_EQ(settings.value("PATH").str(), "D:\\Apps\\Monitor");
-
-    // The user's key is a separate location and does not see the system one.
-    settings.open("HKEY_CURRENT_USER\\Software\\Moxtera\\Custovia");
-    settings.setValue("theme", 2);
-    EXPECT_EQ(settings.value("CUSTOVIA/PATH", Variant("none")).str(), "none");
-    settings.close();
-    EXPECT_TRUE(QFile::exists(user + "/Moxtera/Custovia.conf"));
-
-    const std::string file = path("plain.conf");
-    settings.open(file);
-    settings.setValue("a", 1);
-    settings.close();
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(file)));
-}
