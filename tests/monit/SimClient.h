@@ -77,7 +77,8 @@ public:
     ~LogCapture() { tkl::Logger::getLogger("monitclient")->setOptions(tkl::LoggerOptions()); }
     std::string text() const {
         QFile file(QString::fromStdString(path_));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+        return file.open(QIODevice::ReadOnly | QIODevice::Text) ? file.readAll().toStdString()
+                                                                : std::string();
     }
 
 private:

@@ -1,15 +1,13 @@
 // What the monitoring client sends, and what its callers see when a request
 // fails. The simulator's journal shows each request as it arrived.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "SimClient.h"
+#include "sim/HttpServer.h"
 #include "tkl/System.h"
 
 using custovia::CusConfig;
@@ -31,17 +29,12 @@ struct Expected {
     std::string body;
 };
 
-// A port on which nothing listens.
+// A port on which nothing listens: one the system handed out and took back.
 int closedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    custovia::sim::HttpServer server;
+    const int port = server.bindTo("127.0.0.1", 0, nullptr);
+    server.shutdown();
+    return port;
 }
 
 FaultRule fault(FaultKind kind, int status = 500, const std::string& prefix = std::string()) {
