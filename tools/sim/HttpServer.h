@@ -44,7 +44,7 @@ private:
 
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
-    std::set<int> open_;
+    std::set<socket_t> open_;
     std::thread thread_;
 };
 
