@@ -1,8 +1,9 @@
 // Byte-stream ports: the abstract port, the serial port and its line settings.
 //
 // A port name that is not an absolute path ("ttyUSB0", "serial/by-id/...")
-// names a device under /dev; an absolute path is used as given. The names
-// listPorts returns are such names, ready for open.
+// names a device under /dev; an absolute path is used as given. On Windows a
+// port name such as "COM3" names the communication device \\.\COM3. The
+// names listPorts returns are such names, ready for open.
 //
 // Failures, with the system's error text at the end of each message:
 //   FileNotOpenException     -32012  "Serial port closed" (any operation on a closed port)
@@ -162,7 +163,8 @@ public:
     // The ports present on the machine, in name order: the standard serial
     // ports, or with `others` true all the other ones (USB, virtual...).
     // They are read from sysfs; the environment variable TKL_SYSFS_ROOT,
-    // when set, names another folder to read instead of /sys.
+    // when set, names another folder to read instead of /sys. On Windows they
+    // are the registry's list of communication ports.
     static std::vector<std::string> listRegisteredPorts(bool others);
     // The present ports that belong to USB devices with this vendor and product.
     static std::vector<std::string> findUsbPorts(uint16_t vendor, uint16_t product);
