@@ -1,0 +1,8 @@
+# Cross-building for i686 Windows with mingw-w64 (posix threads flavour).
+# CUSTOVIA_WIN_DEPS names the folder holding the Windows builds of Qt Core,
+# libcurl, GoogleTest and cpp-httplib (scripts/build-windows fills it).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CUSTOVIA_WIN_TRIPLET i686-w64-mingw32)
+
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
