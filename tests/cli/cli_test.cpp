@@ -266,6 +266,42 @@ TEST_F(CliTest, ManualShutdownShowsCountdownUntilCancelled) {
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(text.out)).isNull(), true);
 }
 
+TEST_F(CliTest, EveryDeviceCommandReachesItsResource) {
+    const std::string& id = ids_.at(2);
+    // A model that offers every command.
+    ASSERT_TRUE(sim_->changeDevice(id, QJsonObject{{"family", 2}, {"model", 11}}));
+    struct Case {
+        std::vector<std::string> args;
+        const char* method;
+        std::string path;
+        const char* body;
+    };
+    const std::vector<Case> cases = {
+        {{"discharge", id}, "PUT", "/device/" + id + "/discharge", "\"confirm\":1"},
+        {{"mail-test", "start", id}, "PUT", "/device/" + id + "/mailtest", "\"confirm\":1"},
+        {{"mail-test", "cancel", id}, "DELETE", "/device/" + id + "/mailtest", "\"confirm\":1"},
+        {{"user", id, "--product", "Shelf 2"},
+         "PUT",
+         "/device/" + id + "/user",
+         "\"userProd\":\"Shelf 2\""},
+        // The text not given keeps the value the device has by now.
+        {{"user", id, "--name", "Rack A"},
+         "PUT",
+         "/device/" + id + "/user",
+         "\"userName\":\"Rack A\",\"userProd\":\"Shelf 2\""},
+        {{"color", id, "255,0,10"}, "PUT", "/device/" + id + "/color", "\"blue\":10"},
+        {{"line-sense", id, "high"}, "PUT", "/device/" + id + "/linesense", "\"lineSense\":3"},
+        {{"charger-current", id, "4"}, "PUT", "/device/" + id + "/icBattery", "\"icBattery\":4"},
+        {{"delete", id, "--yes"}, "DELETE", "/device/" + id, "\"confirm\":1"},
+    };
+    for (const auto& c : cases) {
+        Result r = tool(c.args);
+        EXPECT_EQ(r.exit, 0) << c.args.front() << ": " << r.err;
+        EXPECT_TRUE(received(c.method, c.path, c.body)) << c.args.front();
+    }
+    EXPECT_EQ(sim_->deviceIds().size(), 2u);
+}
+
 TEST_F(CliTest, FailedOperationsExitOneAndNameTheStatus) {
     // A value the service refuses: the device is known, so it is a rejection.
     Result rejected = tool({"charger-current", ids_.at(0), "50"});
@@ -331,6 +367,12 @@ TEST_F(CliTest, UnreachableHostFailsAfterTheTimeout) {
         EXPECT_NE(r.err.find("no answer"), std::string::npos) << r.err;
         EXPECT_LT(std::chrono::steady_clock::now() - begin, 15s);
     }
+    // The live view keeps going without data: the service may come up later.
+    Result watch =
+        run({"--host", "http://127.0.0.1:1", "--timeout", "0.5", "watch", "--count", "1"});
+    EXPECT_EQ(watch.exit, 0) << watch.err;
+    EXPECT_NE(watch.out.find("No answer"), std::string::npos) << watch.out;
+
     // One host answering and one not: the table shows both, the exit says not all.
     Result mixed =
         run({"--host", sim_->url(), "--host", "http://127.0.0.9:1", "--timeout", "5", "status"});

@@ -53,7 +53,7 @@ std::string stripEscapes(const std::string& text) {
     return out;
 }
 
-TEST(UnitStateTest, TheMostPressingConditionNamesTheState) {
+TEST(CliUnitStateTest, TheMostPressingConditionNamesTheState) {
     custovia::Device d;
     d.failures.fan = true;
     EXPECT_EQ(unitState(d), UnitState::NotConnected) << "stale flags of a lost unit";
@@ -82,7 +82,7 @@ TEST(UnitStateTest, TheMostPressingConditionNamesTheState) {
     EXPECT_STREQ(stateToken(UnitState::LowBattery), "lowBattery");
 }
 
-TEST(UnitStateTest, EveryFlagHasWordsAndEveryNameIsDistinct) {
+TEST(CliUnitStateTest, EveryFlagHasWordsAndEveryNameIsDistinct) {
     custovia::DeviceFlags s;
     custovia::DeviceFailFlags f;
     custovia::DeviceCapabilities c;
@@ -110,7 +110,7 @@ TEST(UnitStateTest, EveryFlagHasWordsAndEveryNameIsDistinct) {
     }
 }
 
-TEST(TableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
+TEST(CliTableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
     Table t({"ID", "TEMP", "STATE"});
     t.add({Cell("A"), Cell("27.5 °C", nullptr, true), Cell("On line", sgr::kGreen)});
     t.add({Cell("LONGER-ID"), Cell("7.0 °C", nullptr, true), Cell("Fault", sgr::kRed)});
@@ -140,7 +140,7 @@ TEST(TableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
     }
 }
 
-TEST(TerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
+TEST(CliTerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
     int pty = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(pty, 0);
     ASSERT_EQ(grantpt(pty), 0);
@@ -170,7 +170,7 @@ TEST(TerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
     close(pty);
 }
 
-TEST(AddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
+TEST(CliAddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
     EXPECT_EQ(hostKey("HTTP://Ups1.Example:4470"), "ups1.example");
     EXPECT_EQ(hostKey("https://10.0.0.5"), "10.0.0.5");
     EXPECT_EQ(hostKey("ups2:5000/"), "ups2");
@@ -179,7 +179,7 @@ TEST(AddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
     }
 }
 
-TEST(ArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
+TEST(CliArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
     Rgb c = parseColor("#FF000a");
     EXPECT_EQ(c.red, 255);
     EXPECT_EQ(c.green, 0);
@@ -198,7 +198,7 @@ TEST(ArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
     EXPECT_EQ(failureCode([] { parseLineSense("5"); }), kExitUsage);
 }
 
-TEST(ArgumentTest, SettingsPairsAreCheckedBeforeAnythingIsSent) {
+TEST(CliArgumentTest, SettingsPairsAreCheckedBeforeAnythingIsSent) {
     Pairs p = parsePairs(SettingsKind::Shutdown, {"counterManual=60", "cliRun=echo a=b"});
     ASSERT_EQ(p.size(), 2u);
     EXPECT_EQ(p[1].second, "echo a=b") << "only the first = separates";
@@ -223,7 +223,7 @@ TEST(ArgumentTest, SettingsPairsAreCheckedBeforeAnythingIsSent) {
     EXPECT_EQ(parsePairs(SettingsKind::Notify, {"valMinutes=71582"}).size(), 1u);
 }
 
-TEST(TextTest, CountdownsRoundUpAndDurationsShortenWithSize) {
+TEST(CliTextTest, CountdownsRoundUpAndDurationsShortenWithSize) {
     EXPECT_EQ(countdownText(-1), "-");
     EXPECT_EQ(countdownText(0), "0:00");
     EXPECT_EQ(countdownText(1), "0:01") << "a running countdown never shows 0:00";
@@ -237,7 +237,7 @@ TEST(TextTest, CountdownsRoundUpAndDurationsShortenWithSize) {
     EXPECT_EQ(number(1.0, 1, " V", false), "-");
 }
 
-TEST(StatusWordsTest, CodesBecomeWords) {
+TEST(CliStatusWordsTest, CodesBecomeWords) {
     EXPECT_EQ(statusMessage(-302, "device \"X\""), "not found: device \"X\" (status -302)");
     EXPECT_EQ(statusWords(-202), "invalid argument");
     EXPECT_EQ(statusWords(-320), "service error");
@@ -245,7 +245,7 @@ TEST(StatusWordsTest, CodesBecomeWords) {
     EXPECT_EQ(statusWords(-99999), "error");
 }
 
-TEST(JsonTest, StatusMembersKeepTheirNames) {
+TEST(CliJsonTest, StatusMembersKeepTheirNames) {
     HostView h;
     h.key = "127.0.0.1";
     h.url = "http://127.0.0.1:4470";

@@ -110,7 +110,7 @@ int runWatch(Session& session, std::ostream& out, double interval, int count) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    session.open(false);
+    session.open(false, false, true);
     bool terminal = isatty(STDOUT_FILENO) == 1 && !session.options().json;
     bool color = colorOut(session);
     auto period = std::chrono::milliseconds(static_cast<int64_t>(interval * 1000));

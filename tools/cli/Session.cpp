@@ -167,7 +167,7 @@ bool Session::pollReady(Host& host, Clock::time_point& firstSeen) {
                        [&](const std::string& id) { return counters.count(id) != 0; });
 }
 
-void Session::open(bool requireAll, bool settle) {
+void Session::open(bool requireAll, bool settle, bool allowNone) {
     if (opened_) {
         return;
     }
@@ -238,7 +238,7 @@ void Session::open(bool requireAll, bool settle) {
         any = any || h.ready;
     }
     for (const auto& h : hosts_) {
-        if (!h.ready && (requireAll || !any)) {
+        if (!h.ready && (requireAll || (!any && !allowNone))) {
             std::ostringstream msg;
             msg << "no answer: no data from " << h.url << " within " << options_.timeout
                 << " s; is the monitoring service running there?"

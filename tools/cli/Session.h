@@ -69,8 +69,10 @@ public:
     // without data is a Failure; otherwise it stays listed as not ready.
     // `settle` adds a pause after the first data, for commands that read
     // settings: the refresh fetches a device's settings after its readings.
-    // Opening an open session does nothing.
-    void open(bool requireAll, bool settle = false);
+    // With `allowNone`, even no data at all is no Failure (the live view
+    // waits for services that come up later). Opening an open session does
+    // nothing.
+    void open(bool requireAll, bool settle = false, bool allowNone = false);
 
     CustoviaHandle handle() const { return handle_; }
     std::vector<Host>& hosts() { return hosts_; }
