@@ -46,6 +46,10 @@ void simCatalogue(const uint8_t* data, std::size_t size);
 // Raw bytes sent as one connection's requests to a running simulator.
 void simHttp(const uint8_t* data, std::size_t size);
 
+// The monitoring client's refresh and reads against a service whose answers
+// come from the input. Built when the monitoring client is.
+void monitAnswers(const uint8_t* data, std::size_t size);
+
 // One entry by target name ("json_records", "url", "http_header", ...);
 // null for an unknown name.
 using Entry = void (*)(const uint8_t*, std::size_t);

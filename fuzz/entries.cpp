@@ -11,6 +11,9 @@ namespace {
 const std::vector<std::pair<std::string, Entry>>& table() {
     static const std::vector<std::pair<std::string, Entry>> entries = {
         {"json_records", &jsonRecords},   {"url", &urlParse},     {"http_header", &httpHeaders},
+#ifdef CUSTOVIA_FUZZ_MONIT
+        {"monit_answers", &monitAnswers},
+#endif
 #ifdef CUSTOVIA_FUZZ_SIM
         {"sim_catalogue", &simCatalogue}, {"sim_http", &simHttp},
 #endif
