@@ -4,18 +4,16 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <functional>
 #include <iostream>
 #include <ostream>
 #include <thread>
 
+#include "cli/Console.h"
 #include "cli/View.h"
 
 namespace custovia {
@@ -42,7 +40,7 @@ bool isNumber(const std::string& text) {
 }
 
 bool colorOut(const Session& session) {
-    return colorWanted(session.options().color, STDOUT_FILENO);
+    return colorWanted(session.options().color, kStdout);
 }
 
 // Sends one device command and reports it. `done` is the sentence shown on
@@ -104,14 +102,10 @@ int runStatus(Session& session, std::ostream& out) {
 }
 
 int runWatch(Session& session, std::ostream& out, double interval, int count) {
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    onStopRequest(onStopSignal);
 
     session.open(false, false, true);
-    bool terminal = isatty(STDOUT_FILENO) == 1 && !session.options().json;
+    bool terminal = isTerminal(kStdout) && !session.options().json;
     bool color = colorOut(session);
     auto period = std::chrono::milliseconds(static_cast<int64_t>(interval * 1000));
     for (int n = 0; !stopRequested && (count <= 0 || n < count); ++n) {

@@ -1,7 +1,5 @@
 #include "cli/Terminal.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <iostream>
 #include <ostream>
+
+#include "cli/Console.h"
 
 namespace custovia {
 namespace cli {
@@ -25,7 +25,7 @@ bool colorWanted(ColorMode mode, int fd) {
     if (term != nullptr && std::strcmp(term, "dumb") == 0) {
         return false;
     }
-    return isatty(fd) == 1;
+    return isTerminal(fd);
 }
 
 std::string paint(const std::string& text, const char* code, bool on) {
@@ -93,7 +93,7 @@ void Table::print(std::ostream& out, bool color) const {
     }
 }
 
-Spinner::Spinner(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1) {}
+Spinner::Spinner(bool enabled) : enabled_(enabled && isTerminal(kStderr)) {}
 
 Spinner::~Spinner() {
     clear();
