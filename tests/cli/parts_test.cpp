@@ -5,10 +5,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <set>
 #include <sstream>
 #include <string>
@@ -138,36 +134,6 @@ TEST(CliTableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
         EXPECT_EQ(displayWidth(all[1].substr(0, all[1].find("On line"))),
                   displayWidth(all[2].substr(0, all[2].find("Fault"))));
     }
-}
-
-TEST(CliTerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
-    int pty = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(pty, 0);
-    ASSERT_EQ(grantpt(pty), 0);
-    ASSERT_EQ(unlockpt(pty), 0);
-    int tty = open(ptsname(pty), O_RDWR | O_NOCTTY);
-    ASSERT_GE(tty, 0);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-
-    unsetenv("NO_COLOR");
-    setenv("TERM", "xterm", 1);
-    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty));
-    EXPECT_FALSE(colorWanted(ColorMode::Auto, fds[1]));
-    EXPECT_FALSE(colorWanted(ColorMode::Never, tty));
-    EXPECT_TRUE(colorWanted(ColorMode::Always, fds[1]));
-    setenv("NO_COLOR", "1", 1);
-    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
-    setenv("NO_COLOR", "", 1);
-    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty)) << "an empty NO_COLOR does not count";
-    setenv("TERM", "dumb", 1);
-    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
-    unsetenv("NO_COLOR");
-
-    close(fds[0]);
-    close(fds[1]);
-    close(tty);
-    close(pty);
 }
 
 TEST(CliAddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {

@@ -1,0 +1,41 @@
+// The colour decision of the custovia tool against a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "cli/Terminal.h"
+
+using custovia::cli::ColorMode;
+using custovia::cli::colorWanted;
+
+TEST(CliTerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
+    int pty = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(pty, 0);
+    ASSERT_EQ(grantpt(pty), 0);
+    ASSERT_EQ(unlockpt(pty), 0);
+    int tty = open(ptsname(pty), O_RDWR | O_NOCTTY);
+    ASSERT_GE(tty, 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+
+    unsetenv("NO_COLOR");
+    setenv("TERM", "xterm", 1);
+    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty));
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, fds[1]));
+    EXPECT_FALSE(colorWanted(ColorMode::Never, tty));
+    EXPECT_TRUE(colorWanted(ColorMode::Always, fds[1]));
+    setenv("NO_COLOR", "1", 1);
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
+    setenv("NO_COLOR", "", 1);
+    EXPECT_TRUE(colorWanted(ColorMode::Auto, tty)) << "an empty NO_COLOR does not count";
+    setenv("TERM", "dumb", 1);
+    EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
+    unsetenv("NO_COLOR");
+
+    close(fds[0]);
+    close(fds[1]);
+    close(tty);
+    close(pty);
+}
