@@ -263,6 +263,8 @@ TEST(ExportHosts, ClosingAHandleWithHostsStopsTheirRefresh) {
         ASSERT_TRUE(waitForDevices(h, nullptr, 1));
     }
     const std::uint64_t seq = sim.lastSeq();
-    // No refresh runs after the close: nothing arrives within two periods.
-    EXPECT_FALSE(sim.waitForRequests(1, std::chrono::milliseconds(6500), seq));
+    // No refresh runs after the close: within two periods nothing arrives but
+    // the one request whose transfer the close aborted, which a slow network
+    // stack may hand to the service after the close returned.
+    EXPECT_FALSE(sim.waitForRequests(2, std::chrono::milliseconds(6500), seq));
 }
