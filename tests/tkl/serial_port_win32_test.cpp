@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -125,4 +126,48 @@ TEST(SerialPortWin32, MachineListsAreSortedAndNeverThrow) {
         EXPECT_EQ(port.rfind("COM", 0), 0u) << port;
     }
     EXPECT_NO_THROW(SerialPort::listPorts(0x0665, 0x5161));
+}
+
+// A real line: scripts/test-windows maps a COM port onto a pseudo-terminal
+// whose other end echoes every byte, and names the port in TKL_TEST_COM_PORT.
+TEST(SerialPortWin32, EchoedBytesComeBackAndSilenceEndsARead) {
+    const char* name = std::getenv("TKL_TEST_COM_PORT");
+    if (name == nullptr || *name == '\0') {
+        GTEST_SKIP() << "no echoing COM port (TKL_TEST_COM_PORT)";
+    }
+    SerialPort::SerialConfig line;
+    line.set(9600, 8, 1, 0, 200);
+    SerialPort port;
+    port.open(name, line);
+    ASSERT_TRUE(port.isOpen());
+    EXPECT_EQ(port.getPath(), name);
+    EXPECT_EQ(port.getConfig().baudrate, 9600);
+
+    const std::string sent = "status?\r";
+    EXPECT_EQ(port.write(sent.data(), static_cast<int32_t>(sent.size())),
+              static_cast<int32_t>(sent.size()));
+    port.flush();
+    std::string received(sent.size(), '\0');
+    EXPECT_EQ(port.read(&received[0], static_cast<int32_t>(received.size())),
+              static_cast<int32_t>(sent.size()));
+    EXPECT_EQ(received, sent);
+
+    // Nothing more comes: the read returns empty after the time-out.
+    char more[4];
+    const uint32_t start = tkl::System::getTicks();
+    EXPECT_EQ(port.read(more, sizeof more), 0);
+    EXPECT_GE(tkl::System::getTicks() - start, 150u);
+    EXPECT_EQ(port.read(more, 0), 0);
+
+    // New line settings apply to the open port and are kept.
+    line.set(19200, 7, 2, 2, 100);
+    port.setConfig(line);
+    EXPECT_EQ(port.getConfig().baudrate, 19200);
+    EXPECT_EQ(port.getConfig().parity, 2);
+    port.purge();
+
+    port.close();
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.getPath(), "");
+    EXPECT_EQ(port.getConfig().baudrate, 2400);  // closing resets the settings
 }
