@@ -61,6 +61,11 @@ void SerialPort::close() {
 
 void SerialPort::setConfig(const SerialConfig& config) {
     checkOpen();
+    // A device takes only these; nothing is changed for settings it cannot run.
+    if (config.databits < 5 || config.databits > 8 || config.baudrate <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        failIo("Error setting config of", path_);
+    }
     HANDLE handle = handleOf(handle_);
     COMMTIMEOUTS timeouts{};
     if (config.timeout > 0) {
@@ -94,10 +99,6 @@ void SerialPort::setConfig(const SerialConfig& config) {
         case serial::Parity::None:
             settings.Parity = NOPARITY;
             break;
-    }
-    if (config.databits < 5 || config.databits > 8 || config.baudrate <= 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        failIo("Error setting config of", path_);
     }
     if (!SetCommState(handle, &settings)) {
         failIo("Error setting config of", path_);

@@ -150,8 +150,9 @@ public:
 
     // ---- Processes -------------------------------------------------------------------
     // A started process: its process id on POSIX systems, its process handle on
-    // Windows. The caller owns it; on POSIX systems a process is reaped by the
-    // waitProcess call that returns its exit code, so wait for it once.
+    // Windows. The caller owns it until the waitProcess call that returns its
+    // exit code, which releases it (reaps the process on POSIX systems, closes
+    // the handle on Windows), so wait for it once.
     using ProcessHandle = intptr_t;
     // Show mode that leaves the window mode to the system (no window of its
     // own). Other show modes are window commands; POSIX systems ignore them.

@@ -161,8 +161,9 @@ void System::usleep(uint64_t microseconds) {
     const uint64_t wait = microseconds < limit ? microseconds : limit;
     HANDLE timer = CreateWaitableTimerA(nullptr, TRUE, nullptr);
     if (timer == nullptr) {
-        Sleep(static_cast<DWORD>((wait + 999u) / 1000u > 0xFFFFFFFEu ? 0xFFFFFFFEu
-                                                                     : (wait + 999u) / 1000u));
+        // No timer to be had: sleep whole milliseconds, rounded up.
+        const uint64_t milliseconds = (wait + 999u) / 1000u;
+        Sleep(static_cast<DWORD>(milliseconds < INFINITE ? milliseconds : INFINITE - 1));
         return;
     }
     LARGE_INTEGER due{};

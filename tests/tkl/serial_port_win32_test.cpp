@@ -165,6 +165,12 @@ TEST(SerialPortWin32, EchoedBytesComeBackAndSilenceEndsARead) {
     EXPECT_EQ(port.getConfig().baudrate, 19200);
     EXPECT_EQ(port.getConfig().parity, 2);
     port.purge();
+    // Settings the device cannot run are refused; the port keeps the old ones.
+    SerialPort::SerialConfig wide = line;
+    wide.databits = 9;
+    EXPECT_THROW(port.setConfig(wide), tkl::IOException);
+    EXPECT_EQ(port.getConfig().databits, 7);
+    EXPECT_TRUE(port.isOpen());
 
     port.close();
     EXPECT_FALSE(port.isOpen());

@@ -2,6 +2,8 @@
 // executable's path and the description of the system.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shlobj.h>
 
 #include <string>
 
@@ -59,6 +61,8 @@ TEST(SystemWin32Identity, ExecutablePathAndPlatform) {
     EXPECT_EQ(tkl::String::toLower(tkl::File::fileNameOf(exe)), "tkl_system_win32_test.exe");
     EXPECT_TRUE(tkl::File::exists(exe));
 
+    // The Administrators membership agrees with the shell's own answer.
+    EXPECT_EQ(System::isAdmin(), IsUserAnAdmin() != FALSE);
     EXPECT_TRUE(System::isNt5OrLater());
     EXPECT_EQ(System::getPlatformId(), VER_PLATFORM_WIN32_NT);
 }
