@@ -9,7 +9,9 @@
 
 #include <QJsonDocument>
 #include <QString>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -108,8 +110,18 @@ void simHttp(const uint8_t* data, std::size_t size) {
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(simulator.port()));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    check(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0,
-          "simulator not reachable");
+    // Closing with a reset leaves no TIME_WAIT behind: thousands of runs a
+    // minute would otherwise use up the local ports.
+    linger abortive{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        // No local port left is the machine's limit, not the simulator's.
+        check(error == EADDRNOTAVAIL,
+              std::string("simulator not reachable: ") + std::strerror(error));
+        return;
+    }
     std::size_t sent = 0;
     while (sent < size) {
         ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
