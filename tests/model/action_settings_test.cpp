@@ -4,25 +4,14 @@
 
 #include <string>
 
+#include "JsonText.h"
 #include "model/DeviceDialCfg.h"
 #include "model/DeviceMailCfg.h"
 #include "model/DeviceShutCfg.h"
-#include "tkl/Json.h"
 
 using custovia::DeviceDialCfg;
 using custovia::DeviceMailCfg;
 using custovia::DeviceShutCfg;
-
-namespace {
-
-tkl::JsonObject parse(const std::string& text) {
-    tkl::JsonDocument doc;
-    doc.fromJson(text);
-    EXPECT_TRUE(doc.isObject()) << text;
-    return doc.object();
-}
-
-}  // namespace
 
 TEST(DeviceShutCfg, DefaultsAreWrittenButMissingMembersReadAsZero) {
     DeviceShutCfg cfg;

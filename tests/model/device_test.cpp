@@ -2,23 +2,13 @@
 
 #include <string>
 
+#include "JsonText.h"
 #include "TimeZone.h"
 #include "model/Device.h"
-#include "tkl/Json.h"
 
 using namespace custovia;
 
 namespace {
-
-tkl::JsonObject parse(const std::string& text) {
-    tkl::JsonDocument document;
-    document.fromJson(text);
-    return document.object();
-}
-
-std::string compact(const tkl::JsonObject& json) {
-    return tkl::JsonDocument(json).toJson(false);
-}
 
 // 2021-03-04T13:20:30.123Z
 constexpr int64_t kLast = 1614864030123LL;
@@ -45,21 +35,11 @@ const std::string kDefaultTail =
 
 }  // namespace
 
+// The identity, port and time members are checked by the filled text below;
+// this covers what that text leaves out.
 TEST(Device, ReadsTheServiceForm) {
     Device device;
     device.fromJson(parse(kServiceDevice));
-    EXPECT_EQ(device.id, "ups1");
-    EXPECT_EQ(device.family, 3);
-    EXPECT_EQ(device.model, 12);
-    EXPECT_EQ(device.version, "2.10");
-    EXPECT_EQ(device.idPc, "pc-7");
-    EXPECT_EQ(device.last, kLast);
-    EXPECT_EQ(device.userProd, "Server room");
-    EXPECT_EQ(device.protocol, DeviceProtocol::Corvel);
-    EXPECT_EQ(device.port.type, PortType::HID);
-    EXPECT_EQ(device.port.path, "\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}");
-    EXPECT_EQ(device.port.vid, 0x0665);
-    EXPECT_TRUE(device.port.isSoftUsb);
     EXPECT_EQ(device.port.config.baudrate, 9600);
     EXPECT_EQ(device.port.config.timeout, 80);
     EXPECT_FLOAT_EQ(device.vars.vInput, 229.5f);

@@ -3,22 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "JsonText.h"
 #include "model/DeviceVars.h"
-#include "tkl/Json.h"
 
 using namespace custovia;
 
 namespace {
-
-tkl::JsonObject parse(const std::string& text) {
-    tkl::JsonDocument document;
-    document.fromJson(text);
-    return document.object();
-}
-
-std::string compact(const tkl::JsonObject& json) {
-    return tkl::JsonDocument(json).toJson(false);
-}
 
 int count(const std::string& text, const std::string& part) {
     int n = 0;

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "JsonText.h"
 #include "model/Regressive.h"
-#include "tkl/Json.h"
 #include "tkl/System.h"
 
 using custovia::Regressive;
@@ -16,12 +16,6 @@ using custovia::RegressiveCause;
 using custovia::RegressiveCounter;
 
 namespace {
-
-tkl::JsonObject parse(const std::string& text) {
-    tkl::JsonDocument doc;
-    doc.fromJson(text);
-    return doc.object();
-}
 
 // Updates until the countdown reads 0, checking that it only goes down.
 // False when the deadline passes first.
