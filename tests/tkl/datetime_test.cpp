@@ -1,55 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
+#include "TestSupport.h"
 #include "tkl/DateTime.h"
 
 using tkl::DateTime;
+using tkltest::TimeZone;
 
 namespace {
-
-// Runs a test body in a given time zone and restores the previous one.
-class DateTimeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* tz = std::getenv("TZ");
-        hadTz_ = tz != nullptr;
-        savedTz_ = tz ? tz : "";
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", savedTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    static void zone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-
-private:
-    bool hadTz_ = false;
-    std::string savedTz_;
-};
 
 // 2024-01-31T12:34:56.789Z
 constexpr int64_t kJan31 = 1706704496789;
 
 }  // namespace
 
-TEST_F(DateTimeTest, FormatsAndParsesInLocalTime) {
-    zone("UTC");
+TEST(DateTimeTest, FormatsAndParsesInLocalTime) {
+    TimeZone utc("UTC");
     EXPECT_EQ(DateTime::toString(kJan31), "2024/01/31 12:34:56.789");
     EXPECT_EQ(DateTime::toString(kJan31, DateTime::jsonPattern), "2024-01-31T12:34:56.789");
     EXPECT_EQ(DateTime::toString(kJan31, std::string("HH:mm"), 60000), "12:35");
     EXPECT_EQ(DateTime::parse("2024/01/31 12:34:56.789", DateTime::defaultPattern), kJan31);
     EXPECT_EQ(DateTime::utcOffset(), 0);
 
-    zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
     EXPECT_EQ(DateTime::toString(kJan31), "2024/01/31 13:34:56.789");
     EXPECT_EQ(DateTime::parse(std::string("2024-01-31T13:34:56.789"), DateTime::jsonPattern),
               kJan31);
@@ -59,14 +33,14 @@ TEST_F(DateTimeTest, FormatsAndParsesInLocalTime) {
     EXPECT_TRUE(offset == 3600000 || offset == 7200000) << offset;
 }
 
-TEST_F(DateTimeTest, TextThatDoesNotMatchParsesToZero) {
-    zone("UTC");
+TEST(DateTimeTest, TextThatDoesNotMatchParsesToZero) {
+    TimeZone utc("UTC");
     EXPECT_EQ(DateTime::parse("not a date", DateTime::defaultPattern), 0);
     EXPECT_EQ(DateTime::parse(nullptr, DateTime::defaultPattern), 0);
 }
 
-TEST_F(DateTimeTest, CalendarStepsFollowLocalCalendar) {
-    zone("UTC");
+TEST(DateTimeTest, CalendarStepsFollowLocalCalendar) {
+    TimeZone utc("UTC");
     EXPECT_EQ(DateTime::toString(DateTime::addMonths(kJan31, 1)), "2024/02/29 12:34:56.789");
     EXPECT_EQ(DateTime::toString(DateTime::addMonths(kJan31, -2)), "2023/11/30 12:34:56.789");
     EXPECT_EQ(DateTime::toString(DateTime::addYears(kJan31 + 29LL * 86400000, 1)),
@@ -78,14 +52,14 @@ TEST_F(DateTimeTest, CalendarStepsFollowLocalCalendar) {
     EXPECT_EQ(DateTime::addMSecs(kJan31, -789), kJan31 - 789);
 
     // Across the spring change a calendar day is 23 hours: the wall clock stays.
-    zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
     const int64_t before = DateTime::parse("2024/03/30 12:00:00.000", DateTime::defaultPattern);
     const int64_t after = DateTime::addDays(before, 1);
     EXPECT_EQ(DateTime::toString(after), "2024/03/31 12:00:00.000");
     EXPECT_EQ(after - before, 23LL * 3600000);
 }
 
-TEST_F(DateTimeTest, NowAppliesTheOffset) {
+TEST(DateTimeTest, NowAppliesTheOffset) {
     const int64_t low = DateTime::now();
     const int64_t ahead = DateTime::now(60000);
     const int64_t high = DateTime::now();

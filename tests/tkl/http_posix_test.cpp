@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/Http.h"
 
@@ -23,6 +24,7 @@ using tkl::HttpClient;
 using tkl::HttpClientData;
 using tkl::HttpClientRequest;
 using tkl::HttpClientResponse;
+using tkltest::waitFor;
 
 namespace {
 
@@ -118,17 +120,6 @@ private:
     std::atomic<int> hanging_{0};
     std::vector<Seen> seen_;
 };
-
-bool waitFor(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // The code and message of the ProtocolException that `call` raises.
 template <class Call>

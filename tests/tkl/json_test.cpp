@@ -6,38 +6,16 @@
 #include <ctime>
 #include <string>
 
+#include "TestSupport.h"
 #include "tkl/Json.h"
 
 using tkl::JsonArray;
 using tkl::JsonDocument;
 using tkl::JsonObject;
 using tkl::JsonValue;
+using tkltest::TimeZone;
 
 namespace {
-
-// Sets the process time zone for one test and restores the previous one.
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (hadOld_)
-            old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
 
 JsonDocument parse(const std::string& text) {
     JsonDocument document;

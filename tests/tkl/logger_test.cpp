@@ -6,12 +6,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <cstdlib>
-#include <ctime>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "tkl/Logger.h"
 
 using tkl::Logger;
@@ -62,11 +61,6 @@ void writeBytes(const QString& path, qint64 count, char fill = 'x') {
     }
 }
 
-void setZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-}
-
 }  // namespace
 
 TEST(Logger, NewChannelIsSilentAndLevelsFilter) {
@@ -115,8 +109,6 @@ TEST(Logger, LevelTextsAndRegistryReplacement) {
 }
 
 TEST(Logger, RecordTimeIsLocal) {
-    const char* old = getenv("TZ");
-    std::string saved = old != nullptr ? old : "";
     QTemporaryDir dir;
     Logger* log = Logger::getLogger("zones");
     QString path = dir.filePath("zones.log");
@@ -124,7 +116,7 @@ TEST(Logger, RecordTimeIsLocal) {
     options.fileName = path.toStdString();
     log->setOptions(options);
     for (const char* zone : {"UTC0", "XST-3"}) {
-        setZone(zone);
+        tkltest::TimeZone scoped(zone);
         qint64 before = QDateTime::currentMSecsSinceEpoch();
         log->trace(zone);
         qint64 after = QDateTime::currentMSecsSinceEpoch();
@@ -135,12 +127,6 @@ TEST(Logger, RecordTimeIsLocal) {
             QDateTime::fromString(match.captured(1), "dd-MM-yyyy hh:mm:ss.zzz").toMSecsSinceEpoch();
         EXPECT_GE(stamp, before - before % 1000 - 1000) << zone;
         EXPECT_LE(stamp, after) << zone;
-    }
-    if (old != nullptr) {
-        setZone(saved.c_str());
-    } else {
-        unsetenv("TZ");
-        tzset();
     }
 }
 

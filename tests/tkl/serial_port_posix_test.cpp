@@ -13,10 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/Port.h"
 
 using tkl::SerialPort;
+using tkltest::expectThrow;
 
 namespace {
 
@@ -75,17 +77,6 @@ SerialPort::SerialConfig makeConfig(int baud, int databits, int stopbits, int pa
     SerialPort::SerialConfig config;
     config.set(baud, databits, stopbits, parity, timeout);
     return config;
-}
-
-template <typename E, typename F>
-void expectThrow(F&& call, const std::string& message, int32_t code) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.message(), message);
-        EXPECT_EQ(e.code(), code);
-    }
 }
 
 }  // namespace

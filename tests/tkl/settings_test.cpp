@@ -6,25 +6,15 @@
 #include <functional>
 #include <string>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/Settings.h"
 
 using tkl::Settings;
 using tkl::Variant;
+using tkltest::expectThrow;
 
 namespace {
-
-// Runs call and checks that it throws E with this message and code.
-template <typename E>
-void expectThrow(const std::function<void()>& call, const std::string& message, int code) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.message(), message);
-        EXPECT_EQ(e.code(), code);
-    }
-}
 
 QByteArray readFile(const QString& path) {
     QFile file(path);

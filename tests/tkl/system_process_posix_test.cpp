@@ -11,24 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/System.h"
 #include "tkl/SystemProcess.h"
 
 using tkl::System;
+using tkltest::expectThrow;
 
 namespace {
-
-template <typename E, typename F>
-void expectThrow(F&& call, const std::string& message, int32_t code) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.message(), message);
-        EXPECT_EQ(e.code(), code);
-    }
-}
 
 class TempFolder {
 public:

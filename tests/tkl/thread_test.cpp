@@ -8,24 +8,14 @@
 #include <stdexcept>
 #include <vector>
 
+#include "TestSupport.h"
 #include "tkl/Thread.h"
 
 using namespace std::chrono_literals;
+using tkltest::waitFor;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Polls `condition` until it holds or `limit` has passed.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s) {
-    Clock::time_point deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // A timer whose callback is a function, recording when each call began and ended.
 class FnTimer : public tkl::Timer {
