@@ -1,19 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "JsonText.h"
 #include "config/ClientConfig.h"
-#include "tkl/Json.h"
 
 using namespace custovia;
-
-namespace {
-
-tkl::JsonObject parse(const char* text) {
-    tkl::JsonDocument document;
-    document.fromJson(text);
-    return document.object();
-}
-
-}  // namespace
 
 TEST(NotifySvcConfig, JsonRoundTripAndConditionalMembers) {
     NotifySvcConfig config;

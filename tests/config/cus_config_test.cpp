@@ -1,19 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "JsonText.h"
 #include "config/CusConfig.h"
-#include "tkl/Json.h"
 
 using custovia::CusConfig;
-
-namespace {
-
-tkl::JsonObject parse(const char* text) {
-    tkl::JsonDocument document;
-    document.fromJson(text);
-    return document.object();
-}
-
-}  // namespace
 
 TEST(CusConfig, DefaultTextAndJson) {
     CusConfig config;

@@ -1,19 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "JsonText.h"
 #include "config/NotifyConfig.h"
-#include "tkl/Json.h"
 
 using namespace custovia;
-
-namespace {
-
-tkl::JsonObject parse(const char* text) {
-    tkl::JsonDocument document;
-    document.fromJson(text);
-    return document.object();
-}
-
-}  // namespace
 
 TEST(NotifyConfig, DefaultTextAndJsonCarryTheTimeInMinutes) {
     NotifyConfig config;
