@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "monit/MonitClient.h"
@@ -50,6 +52,28 @@ struct SimClient {
     custovia::sim::Simulator sim;
     custovia::MonitClient client;
 };
+
+// A fault on the requests whose path starts with `prefix` (all when empty).
+inline custovia::sim::FaultRule fault(custovia::sim::FaultKind kind,
+                                      const std::string& prefix = std::string(), int status = 500) {
+    custovia::sim::FaultRule rule;
+    rule.kind = kind;
+    rule.prefix = prefix;
+    rule.status = status;
+    return rule;
+}
+
+// Polls `condition` until it holds or ten seconds have passed.
+template <typename Condition>
+bool waitFor(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 // Runs `call` and checks that it raises `Ex` with this code and message.
 template <typename Ex>

@@ -10,35 +10,17 @@
 
 using custovia::MonitClient;
 using custovia::sim::FaultKind;
-using custovia::sim::FaultRule;
 using custovia::sim::JournalEntry;
 using montest::expectError;
+using montest::fault;
 using montest::SimClient;
+using montest::waitFor;
 
 namespace {
-
-FaultRule fault(FaultKind kind, const std::string& prefix = std::string()) {
-    FaultRule rule;
-    rule.kind = kind;
-    rule.prefix = prefix;
-    return rule;
-}
 
 std::size_t countPath(const std::vector<JournalEntry>& journal, const std::string& path) {
     return std::count_if(journal.begin(), journal.end(),
                          [&](const JournalEntry& e) { return e.path == path; });
-}
-
-template <typename Condition>
-bool waitFor(Condition condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 }  // namespace

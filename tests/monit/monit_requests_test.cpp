@@ -17,8 +17,8 @@ using custovia::DeviceShutCfg;
 using custovia::MonitClient;
 using custovia::NotifyConfig;
 using custovia::sim::FaultKind;
-using custovia::sim::FaultRule;
 using montest::expectError;
+using montest::fault;
 using montest::SimClient;
 
 namespace {
@@ -35,14 +35,6 @@ int closedPort() {
     const int port = server.bindTo("127.0.0.1", 0, nullptr);
     server.shutdown();
     return port;
-}
-
-FaultRule fault(FaultKind kind, int status = 500, const std::string& prefix = std::string()) {
-    FaultRule rule;
-    rule.kind = kind;
-    rule.status = status;
-    rule.prefix = prefix;
-    return rule;
 }
 
 }  // namespace
@@ -242,7 +234,7 @@ TEST(MonitRequests, FailedCommandsReportTheirOwnErrors) {
     const char* id = d.c_str();
     const std::string deviceMissing = "Device id <" + d + "> not found.";
 
-    t.sim.addFault(fault(FaultKind::Status, 500));
+    t.sim.addFault(fault(FaultKind::Status));
     struct Case {
         std::function<void()> call;
         std::string message;
@@ -287,7 +279,7 @@ TEST(MonitRequests, FailedCommandsReportTheirOwnErrors) {
     // The requests themselves raise -320 with the status.
     expectError<tkl::IOException>([&] { c.delDevice("", d); }, -320, "HTTP Error 500");
     t.sim.clearFaults();
-    t.sim.addFault(fault(FaultKind::Status, 404));
+    t.sim.addFault(fault(FaultKind::Status, "", 404));
     expectError<tkl::IOException>([&] { c.getVersion(""); }, -320, "HTTP Error 404");
     expectError<tkl::NotFoundException>([&] { c.deleteDevice(id); }, -302, deviceMissing);
 
@@ -315,7 +307,7 @@ TEST(MonitRequests, UnreachableAndHangingServices) {
     // away, instead of reporting success.
     SimClient t;
     t.client.refreshNow();
-    t.sim.addFault(fault(FaultKind::Hang, 0, "device/"));
+    t.sim.addFault(fault(FaultKind::Hang, "device/", 0));
     std::string d = t.local();
     auto pending = std::async(std::launch::async, [&] {
         try {
@@ -325,10 +317,7 @@ TEST(MonitRequests, UnreachableAndHangingServices) {
             return std::to_string(e.code()) + " " + e.message();
         }
     });
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (t.sim.hangingCount() == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    ASSERT_TRUE(montest::waitFor([&] { return t.sim.hangingCount() != 0; }));
     ASSERT_EQ(t.sim.hangingCount(), 1);
     t.sim.stop();
     EXPECT_EQ(pending.get(), "-302 Device id <" + d + "> not found.");
@@ -358,7 +347,7 @@ TEST(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {
     mail.password = "Se\"cr3t";
     t.client.postMailConfig("", t.local(), mail);
     EXPECT_EQ(t.client.getMailConfig("", t.local()).password, mail.password);
-    t.sim.addFault(fault(FaultKind::Status, 503, "notifycfg"));
+    t.sim.addFault(fault(FaultKind::Status, "notifycfg", 503));
     EXPECT_THROW(t.client.getNotifyConfig(std::string()), tkl::IOException);
 
     std::string text = log.text();
