@@ -12,19 +12,10 @@
 using tkl::Settings;
 using tkl::Variant;
 
-namespace {
-
-class SettingsTest : public ::testing::Test {
-protected:
-    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
-    QTemporaryDir dir_;
-};
-
-}  // namespace
-
-TEST_F(SettingsTest, NativeKeysMapOntoScopedFiles) {
-    const QString system = dir_.filePath("system");
-    const QString user = dir_.filePath("user");
+TEST(SettingsTest, NativeKeysMapOntoScopedFiles) {
+    QTemporaryDir dir;
+    const QString system = dir.filePath("system");
+    const QString user = dir.filePath("user");
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, system);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, user);
 
@@ -46,7 +37,7 @@ TEST_F(SettingsTest, NativeKeysMapOntoScopedFiles) {
     settings.close();
     EXPECT_TRUE(QFile::exists(user + "/Moxtera/Custovia.conf"));
 
-    const std::string file = path("plain.conf");
+    const std::string file = dir.filePath("plain.conf").toStdString();
     settings.open(file);
     settings.setValue("a", 1);
     settings.close();
