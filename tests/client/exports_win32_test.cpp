@@ -16,50 +16,13 @@
 #include <string>
 #include <thread>
 
+#include "ExportNames.h"
 #include "client/custovia.h"
 #include "sim/Simulator.h"
 
-namespace {
+using clienttest::kExports;
 
-const char* const kExports[] = {"openCli",
-                                "closeCli",
-                                "connectCli",
-                                "disconnectCli",
-                                "isConnected",
-                                "getLogger",
-                                "getHostCount",
-                                "getComputerCount",
-                                "getComputerList",
-                                "getVersion",
-                                "getDeviceCount",
-                                "getDevice",
-                                "getDeviceList",
-                                "getDeviceConfig",
-                                "getDeviceConfigByModel",
-                                "deleteDevice",
-                                "changeUserDevice",
-                                "changeColorDevice",
-                                "deviceLog",
-                                "deviceLogHour",
-                                "deviceLogDay",
-                                "deviceLogMonth",
-                                "updDevMailConfig",
-                                "manualDevMailTest",
-                                "cancelDevMailTest",
-                                "updDevDialerConfig",
-                                "updDevShutdownConfig",
-                                "manualDevShutdown",
-                                "cancelDevShutdown",
-                                "manualDevDischarge",
-                                "deviceSetLineSense",
-                                "deviceSetICBattery",
-                                "updNotifyConfig",
-                                "getRegressiveCounterList",
-                                "getRegressiveCounter",
-                                "devMailConfig",
-                                "devDialerConfig",
-                                "devShutdownConfig",
-                                "notifyConfig"};
+namespace {
 
 // The names in the module's export table.
 std::map<std::string, const void*> exportTable(HMODULE module) {

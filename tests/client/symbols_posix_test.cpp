@@ -7,47 +7,11 @@
 #include <memory>
 #include <string>
 
-namespace {
+#include "ExportNames.h"
 
-const char* const kExports[] = {"openCli",
-                                "closeCli",
-                                "connectCli",
-                                "disconnectCli",
-                                "isConnected",
-                                "getLogger",
-                                "getHostCount",
-                                "getComputerCount",
-                                "getComputerList",
-                                "getVersion",
-                                "getDeviceCount",
-                                "getDevice",
-                                "getDeviceList",
-                                "getDeviceConfig",
-                                "getDeviceConfigByModel",
-                                "deleteDevice",
-                                "changeUserDevice",
-                                "changeColorDevice",
-                                "deviceLog",
-                                "deviceLogHour",
-                                "deviceLogDay",
-                                "deviceLogMonth",
-                                "updDevMailConfig",
-                                "manualDevMailTest",
-                                "cancelDevMailTest",
-                                "updDevDialerConfig",
-                                "updDevShutdownConfig",
-                                "manualDevShutdown",
-                                "cancelDevShutdown",
-                                "manualDevDischarge",
-                                "deviceSetLineSense",
-                                "deviceSetICBattery",
-                                "updNotifyConfig",
-                                "getRegressiveCounterList",
-                                "getRegressiveCounter",
-                                "devMailConfig",
-                                "devDialerConfig",
-                                "devShutdownConfig",
-                                "notifyConfig"};
+using clienttest::kExports;
+
+namespace {
 
 std::string run(const std::string& command) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);

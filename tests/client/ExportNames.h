@@ -1,0 +1,46 @@
+// The plain names of the 39 functions libcustovia exports with C linkage.
+#pragma once
+
+namespace clienttest {
+
+const char* const kExports[] = {"openCli",
+                                "closeCli",
+                                "connectCli",
+                                "disconnectCli",
+                                "isConnected",
+                                "getLogger",
+                                "getHostCount",
+                                "getComputerCount",
+                                "getComputerList",
+                                "getVersion",
+                                "getDeviceCount",
+                                "getDevice",
+                                "getDeviceList",
+                                "getDeviceConfig",
+                                "getDeviceConfigByModel",
+                                "deleteDevice",
+                                "changeUserDevice",
+                                "changeColorDevice",
+                                "deviceLog",
+                                "deviceLogHour",
+                                "deviceLogDay",
+                                "deviceLogMonth",
+                                "updDevMailConfig",
+                                "manualDevMailTest",
+                                "cancelDevMailTest",
+                                "updDevDialerConfig",
+                                "updDevShutdownConfig",
+                                "manualDevShutdown",
+                                "cancelDevShutdown",
+                                "manualDevDischarge",
+                                "deviceSetLineSense",
+                                "deviceSetICBattery",
+                                "updNotifyConfig",
+                                "getRegressiveCounterList",
+                                "getRegressiveCounter",
+                                "devMailConfig",
+                                "devDialerConfig",
+                                "devShutdownConfig",
+                                "notifyConfig"};
+
+}  // namespace clienttest
