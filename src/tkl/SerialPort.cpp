@@ -1,5 +1,6 @@
-// The portable part of the ports: construction, text forms, argument checks
-// and the ordering of port lists. Device calls live in SerialPort_<os>.cpp.
+// The portable part of the ports: construction, opening and closing around
+// the device calls, text forms, argument checks, pin states and the ordering
+// of port lists. Device calls live in SerialPort_<os>.cpp.
 #include <algorithm>
 
 #include "tkl/Exception.h"
@@ -40,6 +41,33 @@ SerialPort::~SerialPort() {
 
 std::string SerialPort::toString() const {
     return Port::toString() + ", " + config_.toString();
+}
+
+void SerialPort::open(const char* path) {
+    close();
+    if (path == nullptr || *path == '\0') {
+        throw InvalidArgumentException("Null or empty argument 'fPath'",
+                                       InvalidArgumentException::defaultCode);
+    }
+    // The path is only ever set on an open port, so a failed open leaves it empty.
+    handle_ = serial::openDevice(path);
+    path_ = path;
+    try {
+        setConfig(config_);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void SerialPort::close() {
+    if (!isOpen()) {
+        return;
+    }
+    serial::closeDevice(handle_);
+    handle_ = -1;
+    path_.clear();
+    config_.reset();
 }
 
 void SerialPort::open(const char* path, const SerialConfig& config) {
@@ -103,6 +131,28 @@ void checkBuffer(const void* buf, int32_t size) {
 
 std::string failureMessage(const char* what, const std::string& path, const std::string& text) {
     return std::string(what) + " \"" + path + "\": " + text;
+}
+
+void invalidPin() {
+    throw InvalidArgumentException("Invalid serial port pin",
+                                   InvalidArgumentException::defaultCode);
+}
+
+int32_t pinState(int32_t pin, uint32_t status, const StatusBits& bits) {
+    switch (pin) {
+        case SerialPort::PinNone:
+            return 0;
+        case SerialPort::PinCts:
+            return (status & bits.cts) != 0 ? 1 : 0;
+        case SerialPort::PinDsr:
+            return (status & bits.dsr) != 0 ? 1 : 0;
+        case SerialPort::PinRi:
+            return (status & bits.ri) != 0 ? 1 : 0;
+        case SerialPort::PinDcd:
+            return (status & bits.dcd) != 0 ? 1 : 0;
+        default:
+            invalidPin();
+    }
 }
 
 }  // namespace serial

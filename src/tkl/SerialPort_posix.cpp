@@ -105,13 +105,9 @@ short waitFor(int fd, short events, int ms, const char* what, const std::string&
 
 }  // namespace
 
-void SerialPort::open(const char* path) {
-    close();
-    if (path == nullptr || *path == '\0') {
-        throw InvalidArgumentException("Null or empty argument 'fPath'",
-                                       InvalidArgumentException::defaultCode);
-    }
-    path_ = path;
+namespace serial {
+
+intptr_t openDevice(const char* path) {
     int fd = ::open(deviceName(path).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     int error = errno;
     // The port is used by one owner at a time: a second open, from this or
@@ -122,33 +118,22 @@ void SerialPort::open(const char* path) {
         fd = -1;
     }
     if (fd < 0) {
-        path_.clear();
-        throw OpenFileException(serial::failureMessage("Error opening", path, errorText(error)),
+        throw OpenFileException(failureMessage("Error opening", path, errorText(error)),
                                 OpenFileException::defaultCode);
     }
     // Keeps other programs from opening the terminal while we hold it.
     ::ioctl(fd, TIOCEXCL);
-    handle_ = fd;
-    try {
-        setConfig(config_);
-    } catch (...) {
-        close();
-        throw;
-    }
+    return fd;
 }
 
-void SerialPort::close() {
-    if (!isOpen()) {
-        return;
-    }
+void closeDevice(intptr_t handle) {
     // The exclusive mode outlives this descriptor when others still hold the
     // terminal open; give it up so the next open is not refused.
-    ::ioctl(static_cast<int>(handle_), TIOCNXCL);
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
-    path_.clear();
-    config_.reset();
+    ::ioctl(static_cast<int>(handle), TIOCNXCL);
+    ::close(static_cast<int>(handle));
 }
+
+}  // namespace serial
 
 void SerialPort::setConfig(const SerialConfig& config) {
     checkOpen();
@@ -298,8 +283,7 @@ void SerialPort::setPin(int32_t pin, bool state) {
             result = ::ioctl(fd, state ? TIOCMBIS : TIOCMBIC, &line);
             break;
         default:
-            throw InvalidArgumentException("Invalid serial port pin",
-                                           InvalidArgumentException::defaultCode);
+            serial::invalidPin();
     }
     if (result != 0) {
         failIo("Error setting serial port pin", path_, errno);
@@ -312,21 +296,8 @@ int32_t SerialPort::getPin(int32_t pin) {
     if (::ioctl(static_cast<int>(handle_), TIOCMGET, &status) != 0) {
         failIo("Error getting serial port status", path_, errno);
     }
-    switch (pin) {
-        case PinNone:
-            return 0;
-        case PinCts:
-            return (status & TIOCM_CTS) != 0 ? 1 : 0;
-        case PinDsr:
-            return (status & TIOCM_DSR) != 0 ? 1 : 0;
-        case PinRi:
-            return (status & TIOCM_RI) != 0 ? 1 : 0;
-        case PinDcd:
-            return (status & TIOCM_CD) != 0 ? 1 : 0;
-        default:
-            throw InvalidArgumentException("Invalid serial port pin",
-                                           InvalidArgumentException::defaultCode);
-    }
+    return serial::pinState(pin, static_cast<uint32_t>(status),
+                            {TIOCM_CTS, TIOCM_DSR, TIOCM_RI, TIOCM_CD});
 }
 
 }  // namespace tkl

@@ -23,41 +23,26 @@ HANDLE handleOf(intptr_t handle) {
 
 }  // namespace
 
-void SerialPort::open(const char* path) {
-    close();
-    if (path == nullptr || *path == '\0') {
-        throw InvalidArgumentException("Null or empty argument 'fPath'",
-                                       InvalidArgumentException::defaultCode);
-    }
-    path_ = path;
+namespace serial {
+
+intptr_t openDevice(const char* path) {
     // The device namespace reaches every port, COM10 and above included.
     const std::string device = std::string("\\\\.\\") + path;
     HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         std::string text = System::getLastErrorText();
-        path_.clear();
-        throw OpenFileException(serial::failureMessage("Error opening", path, text),
+        throw OpenFileException(failureMessage("Error opening", path, text),
                                 OpenFileException::defaultCode);
     }
-    handle_ = reinterpret_cast<intptr_t>(handle);
-    try {
-        setConfig(config_);
-    } catch (...) {
-        close();
-        throw;
-    }
+    return reinterpret_cast<intptr_t>(handle);
 }
 
-void SerialPort::close() {
-    if (!isOpen()) {
-        return;
-    }
-    CloseHandle(handleOf(handle_));
-    handle_ = -1;
-    path_.clear();
-    config_.reset();
+void closeDevice(intptr_t handle) {
+    CloseHandle(handleOf(handle));
 }
+
+}  // namespace serial
 
 void SerialPort::setConfig(const SerialConfig& config) {
     checkOpen();
@@ -181,8 +166,7 @@ void SerialPort::setPin(int32_t pin, bool state) {
             function = state ? SETRTS : CLRRTS;
             break;
         default:
-            throw InvalidArgumentException("Invalid serial port pin",
-                                           InvalidArgumentException::defaultCode);
+            serial::invalidPin();
     }
     if (!EscapeCommFunction(handleOf(handle_), function)) {
         failIo("Error setting serial port pin", path_);
@@ -195,21 +179,7 @@ int32_t SerialPort::getPin(int32_t pin) {
     if (!GetCommModemStatus(handleOf(handle_), &status)) {
         failIo("Error getting serial port status", path_);
     }
-    switch (pin) {
-        case PinNone:
-            return 0;
-        case PinCts:
-            return (status & MS_CTS_ON) != 0 ? 1 : 0;
-        case PinDsr:
-            return (status & MS_DSR_ON) != 0 ? 1 : 0;
-        case PinRi:
-            return (status & MS_RING_ON) != 0 ? 1 : 0;
-        case PinDcd:
-            return (status & MS_RLSD_ON) != 0 ? 1 : 0;
-        default:
-            throw InvalidArgumentException("Invalid serial port pin",
-                                           InvalidArgumentException::defaultCode);
-    }
+    return serial::pinState(pin, status, {MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON});
 }
 
 }  // namespace tkl
