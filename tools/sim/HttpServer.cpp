@@ -17,6 +17,30 @@ constexpr int kKeepAliveMs = 30000;           // idle connections are closed aft
 constexpr int kPollSliceMs = 100;             // waits look at the stop flag this often
 constexpr std::size_t kMaxPayload = 1 << 20;  // larger request bodies answer 413
 
+// Address and port of either end of a connection; "" and -1 when unknown.
+void addressOf(socket_t fd, bool peer, std::string& ip, int& port) {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof(addr);
+    int rc = peer ? getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len)
+                  : getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ip.clear();
+    port = -1;
+    if (rc != 0) {
+        return;
+    }
+    char text[INET6_ADDRSTRLEN] = {0};
+    if (addr.ss_family == AF_INET) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&addr);
+        inet_ntop(AF_INET, &in->sin_addr, text, sizeof(text));
+        port = ntohs(in->sin_port);
+    } else if (addr.ss_family == AF_INET6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&addr);
+        inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof(text));
+        port = ntohs(in6->sin6_port);
+    }
+    ip = text;
+}
+
 // A connection as httplib sees it. Writes are collected and sent in one go
 // when the response is complete or before the next read (so that an interim
 // "100 Continue" reaches the client before its body is awaited).
@@ -79,10 +103,10 @@ public:
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        net::addressOf(fd_, true, ip, port);
+        addressOf(fd_, true, ip, port);
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        net::addressOf(fd_, false, ip, port);
+        addressOf(fd_, false, ip, port);
     }
     socket_t socket() const override { return fd_; }
 

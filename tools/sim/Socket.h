@@ -24,8 +24,6 @@ void close(socket_t fd);
 // Options of the listening socket: a busy port makes the bind fail.
 void setListenOptions(socket_t fd);
 void setNoDelay(socket_t fd);
-// Address and port of either end; "" and -1 when unknown.
-void addressOf(socket_t fd, bool peer, std::string& ip, int& port);
 // The reason of a failed bind.
 void clearLastError();
 std::string lastErrorText();

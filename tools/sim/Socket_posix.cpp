@@ -1,5 +1,4 @@
 // The simulator's socket calls on POSIX systems.
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -58,29 +57,6 @@ void setListenOptions(socket_t fd) {
 void setNoDelay(socket_t fd) {
     int yes = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
-}
-
-void addressOf(socket_t fd, bool peer, std::string& ip, int& port) {
-    sockaddr_storage addr{};
-    socklen_t len = sizeof(addr);
-    int rc = peer ? getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len)
-                  : getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ip.clear();
-    port = -1;
-    if (rc != 0) {
-        return;
-    }
-    char text[INET6_ADDRSTRLEN] = {0};
-    if (addr.ss_family == AF_INET) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&addr);
-        inet_ntop(AF_INET, &in->sin_addr, text, sizeof(text));
-        port = ntohs(in->sin_port);
-    } else if (addr.ss_family == AF_INET6) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&addr);
-        inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof(text));
-        port = ntohs(in6->sin6_port);
-    }
-    ip = text;
 }
 
 void clearLastError() {
