@@ -7,21 +7,12 @@
 #include <mutex>
 #include <new>
 
+#include "tkl/Blanks.h"
 #include "tkl/Exception.h"
 
 namespace tkl {
 
 namespace {
-
-std::string trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -82,17 +73,17 @@ bool addHeaderLine(const char* data, std::size_t size, HttpHeaders& headers) {
     if (data == nullptr) {
         return false;
     }
-    std::string line = trimmed(std::string(data, size));
+    std::string line = trimBlanks(std::string(data, size));
     std::size_t colon = line.find(':');
     if (line.empty() || colon == std::string::npos) {
         return false;  // blank line or status line
     }
-    std::string name = trimmed(line.substr(0, colon));
+    std::string name = trimBlanks(line.substr(0, colon));
     if (name.empty()) {
         return false;
     }
     // The first value of a name wins.
-    return headers.emplace(name, trimmed(line.substr(colon + 1))).second;
+    return headers.emplace(name, trimBlanks(line.substr(colon + 1))).second;
 }
 
 // --- HttpClientData ---------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tkl/Blanks.h"
 #include "tkl/Exception.h"
 #include "tkl/OsDescription.h"
 #include "tkl/System.h"
@@ -27,16 +28,6 @@ namespace {
 }
 [[maybe_unused]] const char* errorTextOf(const char* text, const char*) {
     return text;
-}
-
-std::string trimmed(const char* text) {
-    std::string s = text ? text : "";
-    const char* space = " \t\r\n\f\v";
-    const size_t first = s.find_first_not_of(space);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
 }
 
 uint64_t monotonicNanoseconds() {
@@ -78,10 +69,10 @@ std::string System::getErrorText(uint32_t code) {
     const int error = static_cast<int>(code);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
     // Null for codes the C library has no text for.
-    return trimmed(strerrordesc_np(error));
+    return trimBlanks(strerrordesc_np(error));
 #else
     char buffer[256] = {};
-    std::string text = trimmed(errorTextOf(strerror_r(error, buffer, sizeof buffer), buffer));
+    std::string text = trimBlanks(errorTextOf(strerror_r(error, buffer, sizeof buffer), buffer));
     return text.rfind("Unknown error", 0) == 0 ? std::string() : text;
 #endif
 }

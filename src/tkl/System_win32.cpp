@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tkl/Blanks.h"
 #include "tkl/Exception.h"
 #include "tkl/OsDescription.h"
 #include "tkl/System.h"
@@ -14,16 +15,6 @@
 namespace tkl {
 
 namespace {
-
-std::string trimmed(const char* text) {
-    std::string s = text ? text : "";
-    const char* space = " \t\r\n\f\v";
-    const size_t first = s.find_first_not_of(space);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
 
 // An entry point of a system library that may be missing on older systems.
 template <typename Function>
@@ -122,7 +113,7 @@ std::string System::getErrorText(uint32_t code) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&buffer),
         0, nullptr);
-    std::string text = length > 0 ? trimmed(buffer) : std::string();
+    std::string text = length > 0 ? trimBlanks(buffer) : std::string();
     if (buffer != nullptr) {
         LocalFree(buffer);
     }
