@@ -3,34 +3,24 @@
 #include <string>
 #include <vector>
 
+#include "monit/MonitChecks.h"
 #include "monit/MonitClient.h"
 #include "monit/MonitClientLock.h"
 #include "tkl/Exception.h"
 
 namespace custovia {
 
+using detail::checkDevice;
+using detail::deviceNotFound;
+using detail::notFound;
+
 namespace {
 
 const std::string kLocalhost = "localhost";
 
-void checkDevice(const char* device) {
-    if (device == nullptr || *device == '\0') {
-        throw tkl::InvalidArgumentException("Device id <null> or <empty> not found.",
-                                            tkl::InvalidArgumentException::defaultCode);
-    }
-}
-
-[[noreturn]] void notFound(const std::string& message) {
-    throw tkl::NotFoundException(message, tkl::NotFoundException::defaultCode);
-}
-
 [[noreturn]] void devicesInfoNotFound(const char* computer) {
     notFound(std::string("Error: devices info for <") + (computer != nullptr ? computer : "empty") +
              "> not found.");
-}
-
-[[noreturn]] void deviceNotFound(const char* device) {
-    notFound(std::string("Device id <") + device + "> not found.");
 }
 
 // Runs one step of the cycle. A failure is already in the error log of its

@@ -3,31 +3,21 @@
 // a failure into the error its caller expects.
 #include <string>
 
+#include "monit/MonitChecks.h"
 #include "monit/MonitClient.h"
 #include "monit/MonitClientLock.h"
 #include "tkl/Exception.h"
 
 namespace custovia {
 
+using detail::checkDevice;
+using detail::deviceNotFound;
+using detail::notFound;
+
 namespace {
 
 std::string text(const char* value) {
     return value != nullptr ? value : "";
-}
-
-void checkDevice(const char* device) {
-    if (device == nullptr || *device == '\0') {
-        throw tkl::InvalidArgumentException("Device id <null> or <empty> not found.",
-                                            tkl::InvalidArgumentException::defaultCode);
-    }
-}
-
-[[noreturn]] void notFound(const std::string& message) {
-    throw tkl::NotFoundException(message, tkl::NotFoundException::defaultCode);
-}
-
-[[noreturn]] void deviceNotFound(const char* device) {
-    notFound(std::string("Device id <") + device + "> not found.");
 }
 
 }  // namespace
