@@ -8,30 +8,17 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
+#include "SimWorld.h"
 #include "client/custovia.h"
 #include "sim/Simulator.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double microsecondsSince(Clock::time_point begin) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - begin).count();
-}
-
-double percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<std::size_t>(values.size() * fraction))];
-}
-
-custovia::sim::Options world(int devices) {
-    custovia::sim::Options options;
-    options.devices = devices;
-    options.computers = 1;
-    options.remoteDevices = 1;
-    options.realTime = false;
-    return options;
-}
+using bench::Clock;
+using bench::microsecondsSince;
+using bench::percentile;
+using bench::world;
 
 bool waitFor(CustoviaHandle handle, const char* host, int devices) {
     const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -102,11 +89,7 @@ void reads(int devices) {
 void disconnectWhileHanging() {
     custovia::sim::Simulator sim(world(10));
     sim.start();
-    const std::vector<std::string> ids = sim.deviceIds();
-    custovia::sim::FaultRule hang;
-    hang.kind = custovia::sim::FaultKind::Hang;
-    hang.prefix = "device/" + ids.at(ids.size() / 2) + "/mailcfg";
-    sim.addFault(hang);
+    bench::hangHalfway(sim);
 
     std::vector<double> times;
     for (int i = 0; i < 5; ++i) {

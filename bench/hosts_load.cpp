@@ -16,19 +16,16 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "client/custovia.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr int kDevices = 3;
+using bench::Clock;
+using bench::millisecondsSince;
+using bench::residentKiB;
 
-long residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+constexpr int kDevices = 3;
 
 double cpuSeconds() {
     rusage usage{};
@@ -158,8 +155,7 @@ void load(int hosts, int seconds) {
     for (const std::string& url : sim.urls) {
         const auto begin = Clock::now();
         disconnectCli(handle, hostOf(url).c_str());
-        disconnects.push_back(
-            std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+        disconnects.push_back(millisecondsSince(begin));
     }
     closeCli(handle);
 

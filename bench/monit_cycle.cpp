@@ -8,30 +8,17 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
+#include "SimWorld.h"
 #include "monit/MonitClient.h"
 #include "sim/Simulator.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point begin) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-custovia::sim::Options world(int devices) {
-    custovia::sim::Options options;
-    options.devices = devices;
-    options.computers = 1;
-    options.remoteDevices = 1;
-    options.realTime = false;
-    return options;
-}
+using bench::Clock;
+using bench::median;
+using bench::millisecondsSince;
+using bench::world;
 
 void cycles(int devices) {
     custovia::sim::Simulator sim(world(devices));
@@ -77,11 +64,7 @@ void cycles(int devices) {
 void stopWhileHanging() {
     custovia::sim::Simulator sim(world(10));
     sim.start();
-    std::vector<std::string> ids = sim.deviceIds();
-    custovia::sim::FaultRule hang;
-    hang.kind = custovia::sim::FaultKind::Hang;
-    hang.prefix = "device/" + ids.at(ids.size() / 2) + "/mailcfg";
-    sim.addFault(hang);
+    bench::hangHalfway(sim);
 
     std::vector<double> times;
     for (int i = 0; i < 10; ++i) {

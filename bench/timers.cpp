@@ -14,11 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "tkl/Thread.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::millisecondsSince;
 
 constexpr int timerCount = 100;
 constexpr uint32_t period = 3000;
@@ -27,10 +29,6 @@ double cpuMilliseconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 class IdleTimer : public tkl::Timer {
