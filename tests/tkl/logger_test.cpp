@@ -43,6 +43,15 @@ private:
     std::streambuf* old_;
 };
 
+// The named logger, writing every level to the file at `path`.
+Logger* fileLogger(const char* name, const QString& path) {
+    Logger* log = Logger::getLogger(name);
+    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
+    options.fileName = path.toStdString();
+    log->setOptions(options);
+    return log;
+}
+
 QStringList fileLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -110,11 +119,8 @@ TEST(Logger, LevelTextsAndRegistryReplacement) {
 
 TEST(Logger, RecordTimeIsLocal) {
     QTemporaryDir dir;
-    Logger* log = Logger::getLogger("zones");
     QString path = dir.filePath("zones.log");
-    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
-    options.fileName = path.toStdString();
-    log->setOptions(options);
+    Logger* log = fileLogger("zones", path);
     for (const char* zone : {"UTC0", "XST-3"}) {
         tkltest::TimeZone scoped(zone);
         qint64 before = QDateTime::currentMSecsSinceEpoch();
@@ -133,10 +139,7 @@ TEST(Logger, RecordTimeIsLocal) {
 TEST(Logger, RotatesAtOneMebibyteAndNeverOverwritesARotatedFile) {
     QTemporaryDir dir;
     QString path = dir.filePath("client.log");
-    Logger* log = Logger::getLogger("rotation");
-    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
-    options.fileName = path.toStdString();
-    log->setOptions(options);
+    Logger* log = fileLogger("rotation", path);
 
     writeBytes(path, 1048575);
     log->info("stays");
@@ -174,10 +177,7 @@ TEST(Logger, RotatesAtOneMebibyteAndNeverOverwritesARotatedFile) {
 TEST(Logger, ThreadsOnOneChannelLoseNoLine) {
     QTemporaryDir dir;
     QString path = dir.filePath("busy.txt");
-    Logger* log = Logger::getLogger("busy");
-    LoggerOptions options("", LogLevel::Trace, LogOutput::File);
-    options.fileName = path.toStdString();
-    log->setOptions(options);
+    Logger* log = fileLogger("busy", path);
     // Close to the limit, so a rotation happens while the threads write.
     writeBytes(path, 1046500, 'x');  // whole lines of 100 bytes
 
