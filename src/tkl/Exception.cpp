@@ -31,27 +31,51 @@ Exception& Exception::operator=(const Exception& other) {
 
 Exception::~Exception() = default;
 
-const char* Exception::what() const noexcept { return nameText(); }
+const char* Exception::what() const noexcept {
+    return nameText();
+}
 
-std::string Exception::name() const { return nameText(); }
+std::string Exception::name() const {
+    return nameText();
+}
 
-std::string Exception::className() const { return typeName(typeid(*this)); }
+std::string Exception::className() const {
+    return typeName(typeid(*this));
+}
 
-Exception* Exception::clone() const { return new Exception(*this); }
+Exception* Exception::clone() const {
+    return new Exception(*this);
+}
 
-void Exception::rethrow() const { throw *this; }
+void Exception::rethrow() const {
+    throw *this;
+}
 
-std::string Exception::toString() const { return name(); }
+std::string Exception::toString() const {
+    return name();
+}
 
-const char* Exception::nameText() const noexcept { return "Exception"; }
+const char* Exception::nameText() const noexcept {
+    return "Exception";
+}
 
-#define TKL_IMPLEMENT_EXCEPTION(CLS, NAME)                                \
-    CLS::~CLS() = default;                                                \
-    std::string CLS::name() const { return NAME; }                        \
-    std::string CLS::className() const { return typeName(typeid(*this)); } \
-    CLS* CLS::clone() const { return new CLS(*this); }                    \
-    void CLS::rethrow() const { throw *this; }                            \
-    const char* CLS::nameText() const noexcept { return NAME; }
+#define TKL_IMPLEMENT_EXCEPTION(CLS, NAME)       \
+    CLS::~CLS() = default;                       \
+    std::string CLS::name() const {              \
+        return NAME;                             \
+    }                                            \
+    std::string CLS::className() const {         \
+        return typeName(typeid(*this));          \
+    }                                            \
+    CLS* CLS::clone() const {                    \
+        return new CLS(*this);                   \
+    }                                            \
+    void CLS::rethrow() const {                  \
+        throw *this;                             \
+    }                                            \
+    const char* CLS::nameText() const noexcept { \
+        return NAME;                             \
+    }
 
 TKL_IMPLEMENT_EXCEPTION(ApplicationException, "Application error")
 TKL_IMPLEMENT_EXCEPTION(LogicException, "Logic error")

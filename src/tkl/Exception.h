@@ -69,23 +69,23 @@ private:
 
 // Declares one class of the family: its base, its code and the constructors,
 // copy and virtual overrides every class has.
-#define TKL_DECLARE_EXCEPTION(CLS, BASE, CODE)                                      \
-    class TKL_API CLS : public BASE {                                               \
-    public:                                                                         \
-        static constexpr int32_t defaultCode = CODE;                                \
-        CLS(const std::string& message, int32_t code) : BASE(message, code) {}      \
-        explicit CLS(int32_t code) : BASE(code) {}                                  \
-        explicit CLS(const std::string& message) : BASE(message, defaultCode) {}   \
-        CLS(const CLS& other) = default;                                            \
-        CLS& operator=(const CLS& other) = default;                                 \
-        ~CLS() override;                                                            \
-        std::string name() const override;                                          \
-        std::string className() const override;                                     \
-        CLS* clone() const override;                                                \
-        [[noreturn]] void rethrow() const override;                                 \
-                                                                                    \
-    protected:                                                                      \
-        const char* nameText() const noexcept override;                             \
+#define TKL_DECLARE_EXCEPTION(CLS, BASE, CODE)                                   \
+    class TKL_API CLS : public BASE {                                            \
+    public:                                                                      \
+        static constexpr int32_t defaultCode = CODE;                             \
+        CLS(const std::string& message, int32_t code) : BASE(message, code) {}   \
+        explicit CLS(int32_t code) : BASE(code) {}                               \
+        explicit CLS(const std::string& message) : BASE(message, defaultCode) {} \
+        CLS(const CLS& other) = default;                                         \
+        CLS& operator=(const CLS& other) = default;                              \
+        ~CLS() override;                                                         \
+        std::string name() const override;                                       \
+        std::string className() const override;                                  \
+        CLS* clone() const override;                                             \
+        [[noreturn]] void rethrow() const override;                              \
+                                                                                 \
+    protected:                                                                   \
+        const char* nameText() const noexcept override;                          \
     };
 
 TKL_DECLARE_EXCEPTION(ApplicationException, Exception, -101)

@@ -4,7 +4,9 @@
 
 namespace tkl {
 
-SerialPort::SerialConfig::SerialConfig() { reset(); }
+SerialPort::SerialConfig::SerialConfig() {
+    reset();
+}
 
 SerialPort::SerialConfig::~SerialConfig() = default;
 
@@ -15,15 +17,21 @@ std::string SerialPort::SerialConfig::toString() const {
     return out.str();
 }
 
-void SerialPort::SerialConfig::assign(const SerialConfig& other) { *this = other; }
+void SerialPort::SerialConfig::assign(const SerialConfig& other) {
+    *this = other;
+}
 
 void SerialPort::SerialConfig::set(int32_t baudrate_, int32_t databits_, int32_t stopbits_,
                                    int32_t parity_, int32_t timeout_) {
     baudrate = baudrate_;
-    if (databits_ != -1) databits = databits_;
-    if (stopbits_ != -1) stopbits = stopbits_;
-    if (parity_ != -1) parity = parity_;
-    if (timeout_ != -1) timeout = timeout_;
+    if (databits_ != -1)
+        databits = databits_;
+    if (stopbits_ != -1)
+        stopbits = stopbits_;
+    if (parity_ != -1)
+        parity = parity_;
+    if (timeout_ != -1)
+        timeout = timeout_;
 }
 
 void SerialPort::SerialConfig::reset() {
