@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "client/ExportFrame.h"
 #include "client/MultiMonitClient.h"
 #include "client/custovia.h"
 #include "tkl/Exception.h"
@@ -12,31 +13,11 @@ using namespace custovia;
 
 namespace {
 
-const char* const kInvalidArgument = "Invalid argument.";
-const char* const kInvalidArguments = "Invalid arguments.";
-
-// Runs one export body: a tkl::Exception becomes its code, anything else -1.
-template <typename Body>
-int32_t guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const tkl::Exception& e) {
-        return e.code();
-    } catch (...) {
-        return -1;
-    }
-}
-
-void require(bool present, const char* message) {
-    if (!present) {
-        throw tkl::InvalidArgumentException(message, -202);
-    }
-}
-
-MultiMonitClient& manager(CustoviaHandle handle, const char* message) {
-    require(handle != nullptr, message);
-    return *static_cast<MultiMonitClient*>(handle);
-}
+using detail::guarded;
+using detail::kInvalidArgument;
+using detail::kInvalidArguments;
+using detail::manager;
+using detail::require;
 
 // Appends names to the caller's vector (a private one when null) and returns
 // the vector's size.
