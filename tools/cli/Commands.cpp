@@ -19,6 +19,8 @@
 namespace custovia {
 namespace cli {
 
+using namespace tools;
+
 namespace {
 
 std::atomic<bool> stopRequested{false};
@@ -78,11 +80,11 @@ int deviceCall(
 
 int runStatus(Session& session, std::ostream& out) {
     session.open(false);
-    auto views = snapshot(session);
+    Snapshot views = snapshot(session);
     const std::string& selected = session.options().computer;
     bool found = selected.empty();
     int code = kExitOk;
-    for (const auto& h : views) {
+    for (const auto& h : views.hosts) {
         found = found || !h.computers.empty();
         if (!h.ready) {
             std::cerr << "custovia: no answer: no data from " << h.url << " (status " << h.status
@@ -94,7 +96,7 @@ int runStatus(Session& session, std::ostream& out) {
         throw Failure(statusMessage(-302, "computer \"" + selected + "\""));
     }
     if (session.options().json) {
-        out << jsonText(statusJson(views));
+        out << jsonText(devicesJson(views));
     } else {
         printStatus(out, views, colorOut(session));
     }
@@ -109,11 +111,11 @@ int runWatch(Session& session, std::ostream& out, double interval, int count) {
     bool color = colorOut(session);
     auto period = std::chrono::milliseconds(static_cast<int64_t>(interval * 1000));
     for (int n = 0; !stopRequested && (count <= 0 || n < count); ++n) {
-        auto views = snapshot(session);
+        Snapshot views = snapshot(session);
         QString time = QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss");
         if (session.options().json) {
             // One line per refresh, so a script can read them as they come.
-            QJsonObject o = statusJson(views);
+            QJsonObject o = devicesJson(views);
             o["time"] = time;
             out << jsonText(o, true);
         } else {
@@ -143,7 +145,7 @@ int runDevice(Session& session, const std::string& id, std::ostream& out) {
     Host& host = session.hostForDevice(id);
     DeviceView view = deviceView(session, host, id);
     if (session.options().json) {
-        QJsonObject o = deviceJson(view, true);
+        QJsonObject o = deviceJson(view, true, nowMs());
         o["host"] = QString::fromStdString(host.key);
         out << jsonText(o);
     } else {
@@ -154,44 +156,26 @@ int runDevice(Session& session, const std::string& id, std::ostream& out) {
 
 int runHosts(Session& session, std::ostream& out) {
     session.open(false);
+    Snapshot views = snapshot(session);
+    if (session.options().json) {
+        out << jsonText(hostsJson(views));
+    }
     Table table({"HOST", "URL", "STATE", "SERVICE", "API", "OS", "COMPUTERS", "DEVICES"});
-    QJsonArray list;
     int code = kExitOk;
-    for (const Host& h : session.hosts()) {
-        const char* key = h.key.c_str();
-        bool connected = isConnected(session.handle(), key) == 1;
-        custovia::Computer own;
-        bool ready = h.ready && getVersion(session.handle(), key, nullptr, &own) == 1;
-        int32_t computers = ready ? getComputerCount(session.handle(), key, nullptr) : -1;
-        int32_t devices = ready ? getDeviceCount(session.handle(), key, nullptr, nullptr) : -1;
+    for (const HostView& h : views.hosts) {
+        bool ready = h.ready && h.hasOwn;
         if (!ready) {
             code = kExitFailed;
         }
-        QJsonObject o;
-        o["host"] = QString::fromStdString(h.key);
-        o["url"] = QString::fromStdString(h.url);
-        o["connected"] = connected;
-        o["ready"] = ready;
-        o["status"] = h.status;
-        o["monVersion"] = QString::fromStdString(own.monVersion);
-        o["apiVersion"] = QString::fromStdString(own.apiVersion);
-        o["osVersion"] = QString::fromStdString(own.osVersion);
-        o["computers"] = ready ? QJsonValue(computers) : QJsonValue();
-        o["devices"] = ready ? QJsonValue(devices) : QJsonValue();
-        list.append(o);
         auto dash = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
         table.add({Cell(h.key), Cell(h.url),
                    ready ? Cell("Connected", sgr::kGreen) : Cell("No answer", sgr::kRed),
-                   Cell(dash(own.monVersion)), Cell(dash(own.apiVersion)),
-                   Cell(dash(own.osVersion)),
-                   Cell(ready ? std::to_string(computers) : "-", nullptr, true),
-                   Cell(ready ? std::to_string(devices) : "-", nullptr, true)});
+                   Cell(dash(h.own.monVersion)), Cell(dash(h.own.apiVersion)),
+                   Cell(dash(h.own.osVersion)),
+                   Cell(ready ? std::to_string(h.computerCount) : "-", nullptr, true),
+                   Cell(ready ? std::to_string(h.deviceCount) : "-", nullptr, true)});
     }
-    if (session.options().json) {
-        QJsonObject o;
-        o["hosts"] = list;
-        out << jsonText(o);
-    } else {
+    if (!session.options().json) {
         table.print(out, colorOut(session));
     }
     return code;

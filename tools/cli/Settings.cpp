@@ -16,6 +16,8 @@
 namespace custovia {
 namespace cli {
 
+using tools::jsonText;
+
 namespace {
 
 constexpr uint32_t kMaxU32 = std::numeric_limits<uint32_t>::max();
