@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/Arguments.h"
 #include "cli/Session.h"
 #include "cli/Settings.h"
 #include "cli/Terminal.h"
