@@ -6,8 +6,24 @@
 #   lib    libcustovia.so.<major> and its versions          -> libcustovia<major>
 #   dev    headers, the .so link, CMake and pkg-config files -> libcustovia-dev
 #   tools  the programs, their manual pages, completion      -> custovia
+
+# Libraries go into the multiarch folder (lib/x86_64-linux-gnu) on Debian for
+# any prefix, where the dynamic linker, pkg-config and find_package look by
+# default; GNUInstallDirs would pick it for /usr only. A folder given with
+# -DCMAKE_INSTALL_LIBDIR stays.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  get_property(libdir_help CACHE CMAKE_INSTALL_LIBDIR PROPERTY HELPSTRING)
+  if(NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR}
+     OR (CMAKE_INSTALL_LIBDIR STREQUAL "lib" AND libdir_help MATCHES "^Object code libraries"))
+    set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH
+        "Object code libraries (LIBDIR), multiarch" FORCE)
+  endif()
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+# Installing (and CPack) takes what is built and builds nothing itself, not
+# every test: scripts/package builds the target custovia_installable first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CUSTOVIA_LIB_PACKAGE libcustovia${PROJECT_VERSION_MAJOR})
 set(CUSTOVIA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Custovia)

@@ -35,7 +35,10 @@ set(CPACK_COMPONENT_LIB_DESCRIPTION "client library of the Custovia UPS monitori
 Programs load libcustovia to reach the monitoring services of a Custovia
 installation: they read every UPS unit's readings, state, countdowns, model
 and settings, and send commands such as a manual shutdown or a battery test.")
-set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${CUSTOVIA_DEB_FILES}/triggers)
+# ldconfig runs from a trigger; the maintainer scripts given here keep CPack
+# from writing ones that call it directly.
+set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA
+    ${CUSTOVIA_DEB_FILES}/triggers ${CUSTOVIA_DEB_FILES}/postinst ${CUSTOVIA_DEB_FILES}/postrm)
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libcustovia-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
@@ -55,6 +58,16 @@ live or as JSON, and sends their commands and settings. custovia-sim stands
 in for a monitoring service with simulated units, faults and a control
 interface.")
 
+# The changelog's date and the copyright year are the last commit's, so a
+# rebuild of the same sources writes the same files.
+execute_process(COMMAND git log -1 --format=%aD
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE changelog_date
+  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT changelog_date)
+  string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+endif()
+string(REGEX MATCH "[0-9][0-9][0-9][0-9]" copyright_year "${changelog_date}")
+
 # Per package: copyright (from LICENSE) and changelog.Debian.gz. Installed only
 # for the packages (EXCLUDE_FROM_ALL), not by a plain cmake --install.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
@@ -68,20 +81,12 @@ Upstream-Name: custovia
 Upstream-Contact: ${CUSTOVIA_MAINTAINER}
 
 Files: *
-Copyright: The Custovia developers
+Copyright: ${copyright_year} The Custovia developers
 License: Expat
  ${license}
 ")
 file(COPY_FILE ${CUSTOVIA_DEB_FILES}/copyright.new ${CUSTOVIA_DEB_FILES}/copyright ONLY_IF_DIFFERENT)
 
-# The changelog's date is the last commit's, so a rebuild of the same sources
-# writes the same file.
-execute_process(COMMAND git log -1 --format=%aD
-  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE changelog_date
-  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-if(NOT changelog_date)
-  string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-endif()
 file(WRITE ${CUSTOVIA_DEB_FILES}/changelog.Debian
 "custovia (${CUSTOVIA_DEB_VERSION}) unstable; urgency=medium
 
@@ -92,6 +97,22 @@ file(WRITE ${CUSTOVIA_DEB_FILES}/changelog.Debian
 execute_process(COMMAND gzip -9nf ${CUSTOVIA_DEB_FILES}/changelog.Debian)
 
 file(WRITE ${CUSTOVIA_DEB_FILES}/triggers "activate-noawait ldconfig\n")
+foreach(script postinst postrm)
+  file(WRITE ${CUSTOVIA_DEB_FILES}/${script}
+       "#!/bin/sh\n# The dynamic linker's cache is refreshed by the ldconfig trigger.\nset -e\n")
+  file(CHMOD ${CUSTOVIA_DEB_FILES}/${script} FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endforeach()
+
+# The library package's maintainer scripts are empty on purpose (above).
+file(WRITE ${CUSTOVIA_DEB_FILES}/lintian-overrides
+"# ldconfig runs from the package's trigger; the scripts only keep the
+# packaging tool from writing ones that call it directly.
+${CUSTOVIA_LIB_PACKAGE}: maintainer-script-empty [postinst]
+${CUSTOVIA_LIB_PACKAGE}: maintainer-script-empty [postrm]
+")
+install(FILES ${CUSTOVIA_DEB_FILES}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${CUSTOVIA_LIB_PACKAGE} COMPONENT lib EXCLUDE_FROM_ALL)
 
 foreach(component lib dev tools)
   string(TOUPPER ${component} upper)
