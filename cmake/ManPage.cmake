@@ -64,6 +64,8 @@ foreach(sub IN LISTS subs)
 endforeach()
 
 string(REGEX REPLACE "\\.gz$" "" plain ${PAGE})
+get_filename_component(out_dir ${PAGE} DIRECTORY)
+file(MAKE_DIRECTORY ${out_dir})
 set(include)
 if(roff)
   file(WRITE ${plain}.include "[SUBCOMMANDS]\n${roff}")
