@@ -145,14 +145,8 @@ function(custovia_install_program target)
   install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 endfunction()
 
-# custovia_install_unit(<file>): a systemd unit into lib/systemd/system of the
-# tools package (/usr/lib/systemd/system, where Debian looks), not enabled:
-# the administrator enables it.
-function(custovia_install_unit file)
-  install(FILES ${file} DESTINATION lib/systemd/system COMPONENT tools)
-endfunction()
-
-# Every program under tools/ that exists in this build.
+# Every program under tools/ that exists in this build. (A systemd unit of a
+# program: custovia_install_unit() in cmake/Custovia.cmake.)
 foreach(program custovia_cli custovia-sim custovia-serve)
   if(TARGET ${program})
     custovia_install_program(${program})
