@@ -9,12 +9,19 @@
 
 namespace custovia {
 namespace sim {
+
+std::string hostAddress(int index) {
+    // 254 addresses per /24 of the loopback net, without .0 and .255.
+    return "127.0." + std::to_string(index / 254) + "." + std::to_string(index % 254 + 1);
+}
+
 Simulator::Impl::Impl(Options o) : options(std::move(o)) {
-    if (options.hosts < 1 || options.hosts > 254) {
-        throw std::invalid_argument("the number of hosts must be from 1 to 254");
+    if (options.hosts < 1 || options.hosts > kMaxHosts) {
+        throw std::invalid_argument("the number of hosts must be from 1 to " +
+                                    std::to_string(kMaxHosts));
     }
     if (options.hosts > 1 && options.address != "127.0.0.1") {
-        throw std::invalid_argument("several hosts are served on 127.0.0.1 ... 127.0.0.K only");
+        throw std::invalid_argument("several hosts are served on 127.0.0.1, 127.0.0.2, ... only");
     }
     while (!options.apiRoot.empty() && options.apiRoot.front() == '/') {
         options.apiRoot.erase(0, 1);
@@ -28,7 +35,7 @@ Simulator::Impl::Impl(Options o) : options(std::move(o)) {
     }
     for (int i = 0; i < options.hosts; ++i) {
         auto h = std::make_unique<Host>();
-        h->address = options.hosts > 1 ? "127.0.0." + std::to_string(i + 1) : options.address;
+        h->address = options.hosts > 1 ? hostAddress(i) : options.address;
         Options mine = options;
         mine.address = h->address;
         h->world = std::make_unique<World>(mine, i, options.port);

@@ -75,8 +75,13 @@ struct JournalEntry {
     QJsonObject toJson() const;
 };
 
+// Most hosts one simulator serves, and the loopback address of host `index`
+// when it serves several: 127.0.0.1 ... 127.0.0.254, then 127.0.1.1 ...
+constexpr int kMaxHosts = 254 * 16;
+std::string hostAddress(int index);
+
 struct Options {
-    std::string address = "127.0.0.1";  // with hosts > 1 the addresses are 127.0.0.1 ... K
+    std::string address = "127.0.0.1";  // with hosts > 1 see hostAddress()
     int port = 0;                       // 0: chosen by the system
     int hosts = 1;                      // independent services on consecutive addresses
     int devices = 3;                    // devices of each service's own computer

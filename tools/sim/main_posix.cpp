@@ -70,9 +70,10 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0, 1000));
     app.add_option("--hosts", o.hosts,
-                   "serve K independent services on 127.0.0.1 ... 127.0.0.K, same port")
+                   "serve K independent services on 127.0.0.1, 127.0.0.2, ... (past .254 "
+                   "on 127.0.1.1 ...), same port")
         ->capture_default_str()
-        ->check(CLI::Range(1, 254));
+        ->check(CLI::Range(1, custovia::sim::kMaxHosts));
     app.add_option("--seed", o.seed, "same seed, same world")->capture_default_str();
     app.add_option("--speed", o.speed, "simulated seconds per real second")
         ->capture_default_str()

@@ -1,0 +1,86 @@
+#include "serve/EventRing.h"
+
+#include <QJsonDocument>
+
+namespace custovia {
+namespace serve {
+
+QJsonObject eventJson(const CustoviaEvent& e) {
+    QJsonObject o;
+    o["seq"] = static_cast<double>(e.seq);
+    o["timeMs"] = static_cast<double>(e.timeMs);
+    o["kind"] = QString::fromStdString(e.kindName);
+    o["host"] = QString::fromStdString(e.host);
+    o["computer"] = QString::fromStdString(e.computer);
+    o["device"] = QString::fromStdString(e.device);
+    o["name"] = QString::fromStdString(e.name);
+    o["oldValue"] = QString::fromStdString(e.oldValue);
+    o["newValue"] = QString::fromStdString(e.newValue);
+    o["text"] = QString::fromStdString(e.text);
+    o["lost"] = static_cast<double>(e.lost);
+    return o;
+}
+
+EventRing::EventRing(std::size_t capacity) : capacity_(capacity ? capacity : 1) {}
+
+void EventRing::push(const CustoviaEvent& event) {
+    StreamEvent s;
+    s.id = event.seq;
+    // Compact JSON holds no line feed, so the data fits one "data:" line.
+    QByteArray json = QJsonDocument(eventJson(event)).toJson(QJsonDocument::Compact);
+    s.frame = "id: " + std::to_string(s.id) + "\ndata: " + json.toStdString() + "\n\n";
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (s.id <= last_) {
+            return;
+        }
+        last_ = s.id;
+        events_.push_back(std::move(s));
+        while (events_.size() > capacity_) {
+            dropped_ = events_.front().id;
+            events_.pop_front();
+        }
+    }
+    changed_.notify_all();
+}
+
+std::vector<StreamEvent> EventRing::since(uint64_t after, bool* missed) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<StreamEvent> out;
+    if (missed) {
+        *missed = after < dropped_;
+    }
+    for (const auto& e : events_) {
+        if (e.id > after) {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+bool EventRing::wait(uint64_t after, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return stopped_ || last_ > after; });
+    return !stopped_ && last_ > after;
+}
+
+uint64_t EventRing::last() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return last_;
+}
+
+void EventRing::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool EventRing::stopped() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopped_;
+}
+
+}  // namespace serve
+}  // namespace custovia

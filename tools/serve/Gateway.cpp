@@ -1,0 +1,193 @@
+#include "serve/Gateway.h"
+
+#include <mutex>
+
+#include "cli/Session.h"
+#include "serve/Library.h"
+#include "tkl/Logger.h"
+
+namespace custovia {
+namespace serve {
+
+namespace {
+
+struct CommandName {
+    DeviceCommand command;
+    const char* name;
+};
+
+const CommandName kCommands[] = {
+    {DeviceCommand::Shutdown, "shutdown"},
+    {DeviceCommand::CancelShutdown, "cancel-shutdown"},
+    {DeviceCommand::Discharge, "discharge"},
+    {DeviceCommand::MailTest, "mail-test"},
+};
+
+int logLevel(const std::string& text) {
+    static const char* const names[] = {"trace", "debug", "info", "warning", "error", "fatal"};
+    for (int i = 0; i < 6; ++i) {
+        if (text == names[i]) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool commandFromName(const std::string& name, DeviceCommand* out) {
+    for (const auto& c : kCommands) {
+        if (name == c.name) {
+            *out = c.command;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* commandName(DeviceCommand command) {
+    for (const auto& c : kCommands) {
+        if (c.command == command) {
+            return c.name;
+        }
+    }
+    return "";
+}
+
+Gateway::Gateway(const Options& options, std::size_t eventCapacity)
+    : options_(options), handle_(openCli()), events_(eventCapacity) {
+    if (!handle_) {
+        throw StartError("cannot open a library handle", kExitFailed);
+    }
+    if (!options_.logLevel.empty() || !options_.logFile.empty()) {
+        tkl::Logger* logger = nullptr;
+        if (getLogger(handle_, "monitclient", &logger) == 1 && logger) {
+            // Without a level, a log file gets everything.
+            tkl::LogOutput output =
+                options_.logFile.empty() ? tkl::LogOutput::Console : tkl::LogOutput::File;
+            tkl::LoggerOptions lo("monitclient", logLevel(options_.logLevel),
+                                  static_cast<int32_t>(output));
+            lo.fileName = options_.logFile;
+            logger->setOptions(lo);
+        }
+    }
+    if (!options_.caFile.empty()) {
+        int32_t status = lib::tlsVerification(handle_, options_.caFile.c_str(), 1);
+        if (status != 1) {
+            closeCli(handle_);
+            handle_ = nullptr;
+            throw StartError(cli::statusMessage(status, "CA file " + options_.caFile),
+                             status == lib::kNotImplemented ? kExitFailed : kExitUsage);
+        }
+    }
+    lib::unreachableAfter(handle_, options_.unreachableAfter);
+    int32_t id = lib::addEventCallback(handle_, &Gateway::onEvent, this);
+    callbackId_ = id > 0 ? id : 0;
+}
+
+Gateway::~Gateway() {
+    stop();
+}
+
+void Gateway::connect() {
+    std::unique_lock<std::shared_mutex> lock(lock_);
+    for (const auto& url : options_.hosts) {
+        int32_t status = connectCli(handle_, url.c_str());
+        if (status != 1) {
+            throw StartError(cli::statusMessage(status, "connecting " + url), kExitFailed);
+        }
+        tools::HostRef ref;
+        ref.url = url;
+        ref.key = cli::hostKey(url);
+        hosts_.push_back(ref);
+    }
+    connected_ = true;
+}
+
+void Gateway::stop() {
+    events_.stop();
+    std::unique_lock<std::shared_mutex> lock(lock_);
+    if (!handle_) {
+        return;
+    }
+    if (callbackId_ > 0) {
+        lib::removeEventCallback(handle_, callbackId_);
+        callbackId_ = 0;
+    }
+    for (const auto& h : hosts_) {
+        disconnectCli(handle_, h.key.c_str());
+    }
+    connected_ = false;
+    closeCli(handle_);
+    handle_ = nullptr;
+}
+
+void CUSTOVIA_CALL Gateway::onEvent(const CustoviaEvent* event, void* context) {
+    if (event && context) {
+        static_cast<Gateway*>(context)->events_.push(*event);
+    }
+}
+
+tools::Snapshot Gateway::snapshot() const {
+    std::shared_lock<std::shared_mutex> lock(lock_);
+    if (!connected_) {
+        tools::Snapshot empty;
+        empty.timeMs = tools::nowMs();
+        return empty;
+    }
+    return tools::takeSnapshot(handle_, hosts_);
+}
+
+std::vector<HostState> Gateway::health() const {
+    std::shared_lock<std::shared_mutex> lock(lock_);
+    std::vector<HostState> out;
+    if (!connected_) {
+        return out;
+    }
+    CustoviaHealthList list;
+    bool fromLibrary = lib::hostHealthList(handle_, &list) >= 0;
+    for (const auto& ref : hosts_) {
+        HostState s;
+        s.key = ref.key;
+        s.url = ref.url;
+        s.fromLibrary = fromLibrary;
+        if (fromLibrary) {
+            for (const auto& h : list) {
+                if (h.host == ref.key) {
+                    s.health = h;
+                    s.up = h.reachable && h.lastSuccessMs > 0;
+                }
+            }
+        } else {
+            CustoviaComputers computers;
+            s.up = getComputerList(handle_, ref.key.c_str(), &computers) >= 0 && !computers.empty();
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+int32_t Gateway::command(DeviceCommand command, const std::string& host,
+                         const std::string& computer, const std::string& device) {
+    std::shared_lock<std::shared_mutex> lock(lock_);
+    if (!connected_) {
+        return -302;
+    }
+    const char* h = host.c_str();
+    const char* c = computer.empty() || computer == "localhost" ? nullptr : computer.c_str();
+    const char* d = device.c_str();
+    switch (command) {
+        case DeviceCommand::Shutdown:
+            return manualDevShutdown(handle_, h, c, d);
+        case DeviceCommand::CancelShutdown:
+            return cancelDevShutdown(handle_, h, c, d);
+        case DeviceCommand::Discharge:
+            return manualDevDischarge(handle_, h, c, d);
+        case DeviceCommand::MailTest:
+            return manualDevMailTest(handle_, h, c, d);
+    }
+    return -202;
+}
+
+}  // namespace serve
+}  // namespace custovia

@@ -1,0 +1,57 @@
+// The gateway's command line and the files it names: where to listen, which
+// hosts to connect, the token that enables commands, logging. Everything is
+// checked before anything is served.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace custovia {
+namespace serve {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // could not start: busy port, failed connection
+constexpr int kExitUsage = 2;   // bad option, bad URL, unreadable file
+
+// A reason not to start, with the exit code it ends the program with.
+class StartError : public std::runtime_error {
+public:
+    StartError(const std::string& message, int exitCode)
+        : std::runtime_error(message), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+private:
+    int exitCode_;
+};
+
+struct ListenAddress {
+    std::string host = "127.0.0.1";
+    int port = 9470;
+};
+
+struct Options {
+    ListenAddress listen;
+    std::vector<std::string> hosts;  // service URLs, --host first, then the hosts file
+    std::string token;               // empty: commands are refused
+    bool hasTokenFile = false;
+    std::string caFile;
+    std::string logLevel;  // trace ... fatal, empty: no library log
+    std::string logFile;
+    int unreachableAfter = 2;  // failed cycles in a row that make a host unreachable
+};
+
+// Parses the command line. Returns false when the program is to exit at once
+// with `exitCode` (after --help: 0); throws StartError for bad files and URLs.
+bool parseOptions(int argc, char** argv, Options* out, int* exitCode);
+
+// "ADDR:PORT", "[v6]:PORT" or ":PORT"; StartError (usage) when malformed.
+ListenAddress parseListen(const std::string& text);
+// One URL a line; blank lines and text after '#' are ignored.
+std::vector<std::string> parseHostsText(const std::string& text);
+// The first line of a token file without surrounding blanks; StartError when
+// the file cannot be read or holds no token.
+std::string readTokenFile(const std::string& path);
+
+}  // namespace serve
+}  // namespace custovia
