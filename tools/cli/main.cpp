@@ -97,6 +97,11 @@ int main(int argc, char** argv) {
                    "write the library's log to this file (default: standard error when a "
                    "level is given)")
         ->type_name("FILE");
+    app.add_option("--ca-file", g.caFile,
+                   "check HTTPS services: certificates issued by this authority (PEM) for "
+                   "the host named")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
     app.add_option("--color", color, "colour on a terminal: auto, always or never")
         ->type_name("WHEN")
         ->capture_default_str()
