@@ -21,15 +21,17 @@ namespace tlstest {
 struct Certificates {
     using Files = custovia::sim::CertificateFiles;
 
-    QTemporaryDir folder;
+    QTemporaryDir temporary;
+    QString folder;  // where the files are: `into`, or a temporary folder
     Files ca, otherCa, good, expired, otherName, selfSigned;
 
+    std::string path(const QString& file) const { return (folder + "/" + file).toStdString(); }
     Files files(const char* name) const {
-        return {folder.filePath(QString(name) + ".pem").toStdString(),
-                folder.filePath(QString(name) + ".key").toStdString()};
+        return {path(QString(name) + ".pem"), path(QString(name) + ".key")};
     }
 
-    Certificates() {
+    explicit Certificates(const QString& into = QString())
+        : folder(into.isEmpty() ? temporary.path() : into) {
         custovia::sim::CertificateSpec authority;
         authority.authority = true;
         authority.commonName = "test authority";
@@ -61,8 +63,7 @@ struct Certificates {
 // while this object lives.
 class ErrorLog {
 public:
-    explicit ErrorLog(const QTemporaryDir& folder)
-        : path_(folder.filePath("monitclient.log").toStdString()) {
+    explicit ErrorLog(const QString& folder) : path_((folder + "/monitclient.log").toStdString()) {
         std::remove(path_.c_str());
         tkl::LoggerOptions options("monitclient", tkl::LogLevel::Error, tkl::LogOutput::File);
         options.fileName = path_;

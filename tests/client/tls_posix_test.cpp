@@ -146,7 +146,7 @@ TEST_F(Tls, TheSettingAppliesToHostsConnectedAfterIt) {
 
     // A file that cannot be read is refused at once and changes nothing.
     EXPECT_EQ(setTlsVerification(h, certs->files("missing").cert.c_str(), 1), -202);
-    EXPECT_EQ(setTlsVerification(h, certs->folder.path().toStdString().c_str(), 1), -202);
+    EXPECT_EQ(setTlsVerification(h, certs->folder.toStdString().c_str(), 1), -202);
     EXPECT_EQ(setTlsVerification(nullptr, certs->ca.cert.c_str(), 1), -202);
 
     // An empty file goes back to accepting any certificate.
