@@ -21,22 +21,11 @@
 using custovia::sim::FaultKind;
 using custovia::sim::FaultRule;
 using custovia::sim::Simulator;
+using simtest::eventually;
 using simtest::Reply;
 using namespace std::chrono_literals;
 
 namespace {
-
-template <typename F>
-bool eventually(F done, std::chrono::milliseconds limit = 5000ms) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 class SimTls : public ::testing::Test {
 protected:
