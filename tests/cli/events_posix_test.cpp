@@ -1,0 +1,159 @@
+// `custovia events` without a service: the hold filter, the lines, and the
+// program run per event as a real child process.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "cli/Events.h"
+#include "cli/Process.h"
+
+using namespace custovia::cli;
+
+namespace {
+
+CustoviaEvent event(uint64_t seq, CustoviaEventKind kind, const std::string& name, int64_t timeMs) {
+    CustoviaEvent e;
+    e.seq = seq;
+    e.kind = kind;
+    e.kindName = kind == CustoviaEventKind::flagRaised    ? "flagRaised"
+                 : kind == CustoviaEventKind::flagCleared ? "flagCleared"
+                                                          : "deviceAppeared";
+    e.timeMs = timeMs;
+    e.host = "127.0.0.1";
+    e.computer = "localhost";
+    e.device = "SIM1";
+    e.name = name;
+    e.text = "UPS 1 (SIM1) " + e.kindName + " " + name;
+    return e;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/custovia-events-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    // Writes an executable shell script and returns its path.
+    std::string script(const std::string& name, const std::string& body) const {
+        std::string file = path_ + "/" + name;
+        std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
+        chmod(file.c_str(), 0755);
+        return file;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path_ + "/" + name);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST(EventHoldTest, AShortBlipIsSuppressedAndALongOneReportedOnceItHeld) {
+    HoldFilter hold(10000);
+    // 4 s on battery, then back: nothing at all.
+    EXPECT_TRUE(hold.add(event(1, CustoviaEventKind::flagRaised, "opBattery", 1000), 1000).empty());
+    EXPECT_EQ(hold.nextDueIn(1000), 10000);
+    EXPECT_TRUE(
+        hold.add(event(2, CustoviaEventKind::flagCleared, "opBattery", 5000), 5000).empty());
+    EXPECT_TRUE(hold.due(20000).empty());
+    EXPECT_EQ(hold.nextDueIn(20000), -1);
+
+    // Held for the full time: reported then, and its end reported too.
+    EXPECT_TRUE(
+        hold.add(event(3, CustoviaEventKind::flagRaised, "opBattery", 30000), 30000).empty());
+    EXPECT_TRUE(hold.due(39999).empty());
+    auto due = hold.due(40000);
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].seq, 3u);
+    auto cleared = hold.add(event(4, CustoviaEventKind::flagCleared, "opBattery", 50000), 50000);
+    ASSERT_EQ(cleared.size(), 1u);
+    EXPECT_EQ(cleared[0].seq, 4u);
+
+    // Other kinds pass at once; a blip's lost count is not dropped with it.
+    auto blip = event(5, CustoviaEventKind::flagRaised, "loBattery", 60000);
+    blip.lost = 7;
+    hold.add(blip, 60000);
+    hold.add(event(6, CustoviaEventKind::flagCleared, "loBattery", 61000), 61000);
+    auto next = hold.add(event(7, CustoviaEventKind::deviceAppeared, "", 62000), 62000);
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(next[0].lost, 7u);
+
+    HoldFilter none(0);
+    EXPECT_EQ(none.add(event(8, CustoviaEventKind::flagRaised, "opBattery", 0), 0).size(), 1u);
+}
+
+TEST(EventProgramTest, TheProgramGetsTheEventAndItsFailuresAreReported) {
+    TempDir dir;
+    std::string record = dir.script(
+        "record", "echo \"$CUSTOVIA_EVENT|$CUSTOVIA_DEVICE|$CUSTOVIA_HOST|$CUSTOVIA_TEXT|$0\" > '" +
+                      dir.path() + "/got'");
+    auto e = event(1, CustoviaEventKind::flagRaised, "opBattery", 1000);
+    e.text = "UPS 1 (SIM1) is on battery; $(no shell) 'quoted'";
+    ProgramResult ok = runProgram(record, eventEnvironment(e), 10000);
+    EXPECT_TRUE(ok.started) << ok.error;
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_EQ(programFailure(ok, 10000), "");
+    EXPECT_EQ(dir.read("got"), "flagRaised|SIM1|127.0.0.1|" + e.text + "|" + record + "\n");
+
+    ProgramResult failed = runProgram(dir.script("fail", "exit 3"), {}, 10000);
+    EXPECT_EQ(programFailure(failed, 10000), "exited with status 3");
+    ProgramResult missing = runProgram(dir.path() + "/no-such-program", {}, 10000);
+    EXPECT_FALSE(missing.started);
+    EXPECT_NE(programFailure(missing, 10000).find("could not start"), std::string::npos);
+
+    // A program that hangs, with a child of its own, is ended at the time-out.
+    auto begin = std::chrono::steady_clock::now();
+    ProgramResult hung = runProgram(dir.script("hang", "sleep 60 & sleep 60"), {}, 300);
+    EXPECT_TRUE(hung.timedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
+    EXPECT_NE(programFailure(hung, 300).find("timed out after 0.3 s"), std::string::npos);
+}
+
+TEST(EventStreamTest, AFailingProgramDoesNotStopTheStream) {
+    TempDir dir;
+    std::string program = dir.script(
+        "count", "echo $CUSTOVIA_SEQ >> '" + dir.path() + "/seen'; exit $((CUSTOVIA_SEQ % 2))");
+    int calls = 0;
+    EventSource source = [&](CustoviaEvents* out, int32_t) {
+        ++calls;
+        out->push_back(event(static_cast<uint64_t>(calls), CustoviaEventKind::deviceAppeared, "",
+                             1000 * calls));
+        return 1;
+    };
+    EventOptions options;
+    options.json = true;
+    options.count = 3;
+    options.exec = program;
+    std::ostringstream out, err;
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(streamEvents(source, options, out, err, stop), 0);
+    EXPECT_EQ(dir.read("seen"), "1\n2\n3\n");
+    EXPECT_NE(err.str().find("for event 1 (deviceAppeared): exited with status 1"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("for event 2"), std::string::npos);
+    int lines = 0;
+    for (char c : out.str()) {
+        lines += c == '\n';
+    }
+    EXPECT_EQ(lines, 3);
+    EXPECT_NE(out.str().find("\"kind\":\"deviceAppeared\""), std::string::npos);
+
+    // A source that fails ends the stream with its status.
+    EventSource broken = [](CustoviaEvents*, int32_t) { return -302; };
+    EXPECT_EQ(streamEvents(broken, EventOptions(), out, err, stop), -302);
+}
+
+}  // namespace
