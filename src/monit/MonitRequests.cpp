@@ -4,6 +4,7 @@
 #include "monit/MonitClient.h"
 #include "monit/MonitClientLock.h"
 #include "tkl/Exception.h"
+#include "tkl/Json.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
