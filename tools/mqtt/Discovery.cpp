@@ -268,11 +268,15 @@ std::vector<std::string> discoveryTopics(const UnitTopics& t) {
 }
 
 std::string discoveryIdentity(const QJsonObject& unit) {
-    QJsonObject id;
-    for (const char* key : {"name", "userName", "modelName", "family", "model", "version"}) {
-        id[key] = unit.value(key);
+    // Called for every reading: plain text, no JSON document.
+    QString id;
+    for (const char* key : {"name", "userName", "modelName", "version"}) {
+        id += unit.value(QLatin1String(key)).toString();
+        id += QChar('\n');
     }
-    return text(id);
+    id += QString::number(unit.value(QLatin1String("family")).toInt()) + '/' +
+          QString::number(unit.value(QLatin1String("model")).toInt());
+    return id.toStdString();
 }
 
 }  // namespace mqtt

@@ -13,7 +13,11 @@ namespace {
 
 constexpr std::size_t kEventLimit = 20000;  // queued events before a full comparison instead
 constexpr std::size_t kCommandLimit = 32;   // queued commands before new ones are refused
-constexpr int kQos = 1;
+constexpr std::size_t kSlice = 64;          // units read between two flushes
+// At most once: every topic is published again after each reconnection, so
+// a message lost with a broken connection is replaced anyway, and a retained
+// state needs no acknowledgement round trip (half the packets of QoS 1).
+constexpr int kQos = 0;
 
 std::string itemKey(int kind, const std::string& host, const std::string& device) {
     return std::to_string(kind) + '\n' + host + '\n' + device;
@@ -76,13 +80,16 @@ std::string Publisher::start() {
         }
     };
     callbacks.acknowledged = [this](int) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (outstanding_ > 0) {
-                --outstanding_;
-            }
+        int left = --outstanding_;
+        if (left < 0) {
+            outstanding_ = 0;  // messages of an earlier connection
+            left = 0;
         }
-        wake_.notify_all();
+        // Only two waits care: the publisher thread at the bound, stop() at 0.
+        if (left == 0 || left == options_.maxOutstanding - 1) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            wake_.notify_all();
+        }
     };
     callbacks.message = [this](const Message& m) { onMessage(m); };
     connection_.reset(new Connection(options_, clientId(), statusTopic_, std::move(callbacks)));
@@ -131,8 +138,10 @@ void Publisher::stop() {
 }
 
 void Publisher::onEvent(const CustoviaEvent& event) {
+    bool first;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        first = events_.empty();
         if (events_.size() >= kEventLimit) {
             ++dropped_;
             resync_ = true;
@@ -140,7 +149,11 @@ void Publisher::onEvent(const CustoviaEvent& event) {
             events_.push_back(event);
         }
     }
-    wake_.notify_all();
+    // The publisher thread takes every queued event at once: waking it for
+    // the first is enough.
+    if (first) {
+        wake_.notify_all();
+    }
 }
 
 void CUSTOVIA_CALL Publisher::eventCallback(const CustoviaEvent* event, void* publisher) {
@@ -264,13 +277,21 @@ void Publisher::applyEvents(std::vector<CustoviaEvent>& events, std::vector<Key>
                 }
         }
     }
-    // One read per unit however many of its events came together.
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    // One read per unit however many of its events came together, in the
+    // order of their first event; published in slices so that the first
+    // units of a large burst go out while the rest are still read.
+    std::set<Key> seen;
+    std::size_t read = 0;
     for (const Key& k : touched) {
+        if (!seen.insert(k).second) {
+            continue;
+        }
         UnitState u;
         if (source_.unit && source_.unit(k.first, k.second, &u)) {
             update(k.first, u);
+        }
+        if (++read % kSlice == 0) {
+            flush();
         }
     }
     if (lost) {
@@ -369,13 +390,7 @@ void Publisher::dequeue(Work kind, const Key& key) {
 }
 
 void Publisher::flush() {
-    while (!queue_.empty() && connected_ && outstanding_ < options_.maxOutstanding) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stop_) {
-                return;
-            }
-        }
+    while (!queue_.empty() && connected_ && outstanding_ < options_.maxOutstanding && !stop_) {
         Item item = queue_.front();
         if (!send(item)) {
             return;  // the connection went: everything goes again on the next one

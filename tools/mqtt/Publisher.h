@@ -157,7 +157,7 @@ private:
     std::condition_variable wake_;
     std::vector<CustoviaEvent> events_;
     std::vector<Key> touched_;  // units a command changed
-    bool stop_ = false;
+    std::atomic<bool> stop_{false};
     bool republish_ = false;
     bool resync_ = false;
     std::atomic<bool> connected_{false};
