@@ -61,7 +61,7 @@ std::string Publisher::start() {
     callbacks.connected = [this] {
         ++connections_;
         if (commands_) {
-            connection_->subscribe(options_.prefix + "/+/+/command/+", kQos);
+            connection_->subscribe(options_.prefix + "/+/+/command/+", 1);  // no press lost
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
