@@ -99,9 +99,14 @@ public:
         std::string config = dir_.file("mosquitto.conf", "listener " + std::to_string(port_) +
                                                              " 127.0.0.1\n" + extra_ +
                                                              "persistence false\n"
+                                                             "user " +
+                                                             runAs() +
+                                                             "\n"
                                                              "log_dest none\n");
         pid_ = fork();
         if (pid_ == 0) {
+            // Its own warnings (running as root) go to a file beside the configuration.
+            freopen((dir_.path() + "/mosquitto.log").c_str(), "a", stderr);
             execlp("mosquitto", "mosquitto", "-c", config.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -115,6 +120,12 @@ public:
             waitpid(pid_, nullptr, 0);
             pid_ = -1;
         }
+    }
+    // Started as root, mosquitto changes to its own user and could no longer
+    // read the test's files: it stays the user that runs the test.
+    static std::string runAs() {
+        const char* user = std::getenv("USER");
+        return geteuid() == 0 ? "root" : (user ? user : "nobody");
     }
     int port() const { return port_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }

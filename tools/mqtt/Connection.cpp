@@ -35,6 +35,15 @@ Connection::Connection(const Options& options, const std::string& clientId,
     mosquitto_disconnect_callback_set(mosq_, &Connection::onDisconnect);
     mosquitto_publish_callback_set(mosq_, &Connection::onPublish);
     mosquitto_message_callback_set(mosq_, &Connection::onMessage);
+    // A failed TLS handshake ends an attempt without a disconnect callback;
+    // libmosquitto says why only in its log.
+    mosquitto_log_callback_set(mosq_,
+                               [](struct mosquitto*, void* self, int level, const char* text) {
+                                   auto* c = static_cast<Connection*>(self);
+                                   if ((level & MOSQ_LOG_ERR) && text && c->callbacks_.lost) {
+                                       c->callbacks_.lost(text);
+                                   }
+                               });
     // Exponential back-off between attempts, from the first delay up to the bound.
     mosquitto_reconnect_delay_set(mosq_, options_.reconnectMinSec, options_.reconnectMaxSec, true);
     // Many small messages: no waiting for Nagle's algorithm.

@@ -60,6 +60,7 @@ std::string Publisher::start() {
     ConnectionCallbacks callbacks;
     callbacks.connected = [this] {
         ++connections_;
+        lastFailure_.clear();
         if (commands_) {
             connection_->subscribe(options_.prefix + "/+/+/command/+", 1);  // no press lost
         }
@@ -73,11 +74,13 @@ std::string Publisher::start() {
         log("MQTT: connected to " + options_.host + ":" + std::to_string(options_.port));
     };
     callbacks.lost = [this](const std::string& why) {
+        // Once per kind of failure, not once per attempt of the back-off.
         bool was = connected_.exchange(false);
-        if (was) {
+        if (was || why != lastFailure_) {
             log("MQTT: " + why + " (" + options_.host + ":" + std::to_string(options_.port) +
                 "), reconnecting");
         }
+        lastFailure_ = why;
     };
     callbacks.acknowledged = [this](int) {
         int left = --outstanding_;

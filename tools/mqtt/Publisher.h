@@ -151,6 +151,7 @@ private:
     std::function<void(const std::string&)> log_;
     std::unique_ptr<Connection> connection_;
     std::string statusTopic_;
+    std::string lastFailure_;  // the network thread's own
 
     // Shared with the callers and the network thread, under mutex_.
     mutable std::mutex mutex_;
