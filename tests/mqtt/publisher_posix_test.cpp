@@ -321,6 +321,16 @@ TEST_F(MqttPublisherTest, EverythingComesBackAfterTheBrokerRestarts) {
     EXPECT_GE(pub->stats().connections, 2u);
 }
 
+TEST_F(MqttPublisherTest, ABrokerThatIsDownAtStartIsReachedLater) {
+    broker_.stop();
+    auto pub = publisher(false);  // returns at once although nobody answers
+    EXPECT_FALSE(pub->stats().connected);
+    broker_.start();
+    Subscriber sub(broker_.port());
+    EXPECT_TRUE(waitUntil([&] { return sub.has(base(ids_[0]) + "/state"); }, 40));
+    EXPECT_EQ(sub.last("custovia/status"), "online");
+}
+
 TEST_F(MqttPublisherTest, TheLastWillMarksAVanishedGatewayOffline) {
     Subscriber sub(broker_.port());
     Options o = options();

@@ -60,7 +60,10 @@ std::string Publisher::start() {
     ConnectionCallbacks callbacks;
     callbacks.connected = [this] {
         ++connections_;
-        lastFailure_.clear();
+        {
+            std::lock_guard<std::mutex> lock(failureMutex_);
+            lastFailure_.clear();
+        }
         if (commands_) {
             connection_->subscribe(options_.prefix + "/+/+/command/+", 1);  // no press lost
         }
@@ -76,11 +79,16 @@ std::string Publisher::start() {
     callbacks.lost = [this](const std::string& why) {
         // Once per kind of failure, not once per attempt of the back-off.
         bool was = connected_.exchange(false);
-        if (was || why != lastFailure_) {
+        bool report;
+        {
+            std::lock_guard<std::mutex> lock(failureMutex_);
+            report = was || why != lastFailure_;
+            lastFailure_ = why;
+        }
+        if (report) {
             log("MQTT: " + why + " (" + options_.host + ":" + std::to_string(options_.port) +
                 "), reconnecting");
         }
-        lastFailure_ = why;
     };
     callbacks.acknowledged = [this](int) {
         int left = --outstanding_;

@@ -151,7 +151,8 @@ private:
     std::function<void(const std::string&)> log_;
     std::unique_ptr<Connection> connection_;
     std::string statusTopic_;
-    std::string lastFailure_;  // the network thread's own
+    std::mutex failureMutex_;
+    std::string lastFailure_;  // the last connection failure reported
 
     // Shared with the callers and the network thread, under mutex_.
     mutable std::mutex mutex_;
