@@ -140,7 +140,7 @@ void Publisher::stop() {
         std::unique_lock<std::mutex> lock(mutex_);
         outstanding_ = 1;
         if (connection_->publish(statusTopic_, "offline", kQos, true) == 1) {
-            wake_.wait_for(lock, std::chrono::milliseconds(500),
+            wake_.wait_for(lock, std::chrono::milliseconds(300),
                            [this] { return outstanding_ == 0 || !connected_; });
         }
     }

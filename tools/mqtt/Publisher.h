@@ -100,8 +100,8 @@ public:
     // Starts the threads and the connection; returns at once. An empty text,
     // or why it cannot start.
     std::string start();
-    // Publishes "offline" on <prefix>/status when connected (waiting a short
-    // while for it), disconnects and ends the threads.
+    // Publishes "offline" on <prefix>/status when connected (waiting up to
+    // 0.3 s for it to go out), disconnects and ends the threads.
     void stop();
 
     // Queues a change event; never waits on the broker.
