@@ -16,7 +16,7 @@
 
 #include "BenchSupport.h"
 #include "MqttTestSupport.h"
-#include "cli/View.h"
+#include "common/SnapshotJson.h"
 #include "mqtt/Publisher.h"
 
 using namespace custovia;
@@ -33,7 +33,7 @@ public:
             std::string host =
                 "127.0." + std::to_string(h / 250) + "." + std::to_string(h % 250 + 1);
             for (int u = 0; u < kUnits; ++u) {
-                cli::DeviceView v;
+                tools::DeviceView v;
                 v.device.id = "SIM" + std::to_string(1000000 + h * kUnits + u);
                 v.device.name = "UPS " + std::to_string(u + 1);
                 v.device.family = 1;
@@ -46,7 +46,7 @@ public:
                 v.device.vars.pOutput = 420;
                 v.device.vars.nominalPOutput = 1000;
                 v.device.vars.temperature = 31;
-                v.device.last = cli::nowMs();
+                v.device.last = tools::nowMs();
                 units_[host][v.device.id] = v;
             }
         }
@@ -61,7 +61,8 @@ public:
                 mqtt::HostState hs;
                 hs.host = h.first;
                 for (const auto& u : h.second) {
-                    hs.units.push_back(mqtt::UnitState{u.first, cli::deviceJson(u.second, false)});
+                    hs.units.push_back(mqtt::UnitState{
+                        u.first, tools::deviceJson(u.second, false, tools::nowMs())});
                 }
                 hosts.push_back(std::move(hs));
             }
@@ -70,7 +71,7 @@ public:
         s.unit = [this](const std::string& host, const std::string& device, mqtt::UnitState* out) {
             std::lock_guard<std::mutex> lock(mutex_);
             out->device = device;
-            out->json = cli::deviceJson(units_.at(host).at(device), false);
+            out->json = tools::deviceJson(units_.at(host).at(device), false, tools::nowMs());
             return true;
         };
         return s;
@@ -105,7 +106,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::map<std::string, std::map<std::string, cli::DeviceView>> units_;
+    std::map<std::string, std::map<std::string, tools::DeviceView>> units_;
 };
 
 }  // namespace

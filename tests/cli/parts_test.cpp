@@ -1,15 +1,10 @@
-// The custovia tool's own parts: unit state, tables, addresses, argument
-// parsers, texts and the JSON contract scripts rely on.
+// The custovia tool's own parts: tables, addresses, argument parsers and texts.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonObject>
-
-#include <set>
 #include <sstream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/Arguments.h"
 #include "cli/Session.h"
 #include "cli/Settings.h"
 #include "cli/Terminal.h"
@@ -18,13 +13,6 @@
 using namespace custovia::cli;
 
 namespace {
-
-custovia::Device connectedDevice() {
-    custovia::Device d;
-    d.id = "U1";
-    d.status.connected = true;
-    return d;
-}
 
 // The exit code of the Failure `f` throws, or -1 when it throws none.
 template <class F>
@@ -47,63 +35,6 @@ std::string stripEscapes(const std::string& text) {
         out += text[i];
     }
     return out;
-}
-
-TEST(CliUnitStateTest, TheMostPressingConditionNamesTheState) {
-    custovia::Device d;
-    d.failures.fan = true;
-    EXPECT_EQ(unitState(d), UnitState::NotConnected) << "stale flags of a lost unit";
-
-    d = connectedDevice();
-    EXPECT_EQ(unitState(d), UnitState::OnLine);
-    d.status.opBattery = true;
-    EXPECT_EQ(unitState(d), UnitState::OnBattery);
-    d.status.loBattery = true;
-    EXPECT_EQ(unitState(d), UnitState::LowBattery);
-    d.failures.fan = true;
-    EXPECT_EQ(unitState(d), UnitState::Fault);
-    d.status.hiPOutput = true;
-    EXPECT_EQ(unitState(d), UnitState::Overload);
-    d.status.inShutdown = true;
-    EXPECT_EQ(unitState(d), UnitState::ShuttingDown);
-
-    d = connectedDevice();
-    d.failures.overload = true;
-    EXPECT_EQ(unitState(d), UnitState::Overload) << "overload failure without the status flag";
-
-    // Words and tokens are what people and scripts read.
-    EXPECT_STREQ(stateWords(UnitState::OnBattery), "On battery");
-    EXPECT_STREQ(stateToken(UnitState::OnBattery), "onBattery");
-    EXPECT_STREQ(stateWords(UnitState::NotConnected), "Not connected");
-    EXPECT_STREQ(stateToken(UnitState::LowBattery), "lowBattery");
-}
-
-TEST(CliUnitStateTest, EveryFlagHasWordsAndEveryNameIsDistinct) {
-    custovia::DeviceFlags s;
-    custovia::DeviceFailFlags f;
-    custovia::DeviceCapabilities c;
-    auto status = statusFlags(s);
-    auto failures = failureFlags(f);
-    auto caps = capabilities(c);
-    EXPECT_EQ(status.size(), 25u);
-    EXPECT_EQ(failures.size(), 12u);
-    EXPECT_EQ(caps.size(), 30u);
-    std::set<std::string> names;
-    for (const auto& list : {status, failures}) {
-        for (const auto& flag : list) {
-            // A name without words comes back unchanged; "connected" is its own word.
-            std::string name = flag.first;
-            EXPECT_TRUE(flagWords(flag.first) != name || name == "connected") << name;
-        }
-    }
-    for (const auto& flag : caps) {
-        EXPECT_TRUE(names.insert(flag.first).second) << flag.first;
-    }
-    // A set flag reaches the list under its own name.
-    s.opBattery = true;
-    for (const auto& flag : statusFlags(s)) {
-        EXPECT_EQ(flag.second, std::string(flag.first) == "opBattery") << flag.first;
-    }
 }
 
 TEST(CliTableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
@@ -209,57 +140,6 @@ TEST(CliStatusWordsTest, CodesBecomeWords) {
     EXPECT_EQ(statusWords(-320), "service error");
     EXPECT_EQ(statusWords(-1), "failed");
     EXPECT_EQ(statusWords(-99999), "error");
-}
-
-TEST(CliJsonTest, StatusMembersKeepTheirNames) {
-    HostView h;
-    h.key = "127.0.0.1";
-    h.url = "http://127.0.0.1:4470";
-    h.ready = true;
-    ComputerView c;
-    c.id = "localhost";
-    c.computer.hostname = "node";
-    DeviceView d;
-    d.device = connectedDevice();
-    d.device.vars.cBattery = 87.25f;
-    d.device.vars.pOutput = 300;
-    d.device.vars.nominalPOutput = 1200;
-    d.countdown =
-        custovia::Regressive(custovia::RegressiveCause::Manual, true, 0, 15000, 20000, false);
-    d.hasCountdown = true;
-    DeviceView idle;
-    idle.device = connectedDevice();
-    idle.device.id = "U2";
-    c.devices = {d, idle};
-    h.computers = {c};
-
-    QJsonObject o = statusJson({h});
-    QJsonObject host = o["hosts"].toArray().at(0).toObject();
-    EXPECT_EQ(host["host"].toString(), "127.0.0.1");
-    EXPECT_TRUE(host["ready"].toBool());
-    QJsonObject computer = host["computers"].toArray().at(0).toObject();
-    EXPECT_EQ(computer["id"].toString(), "localhost");
-    EXPECT_EQ(computer["hostname"].toString(), "node");
-    QJsonArray devices = computer["devices"].toArray();
-    ASSERT_EQ(devices.size(), 2);
-    QJsonObject first = devices.at(0).toObject();
-    for (const char* key :
-         {"id",          "name",    "userName", "userProd", "family",      "model",
-          "modelName",   "version", "protocol", "computer", "state",       "stateText",
-          "connected",   "charge",  "load",     "vInput",   "vOutput",     "vBattery",
-          "temperature", "fOutput", "iOutput",  "pOutput",  "lastReading", "ageMs",
-          "countdown",   "flags",   "failures"}) {
-        EXPECT_TRUE(first.contains(key)) << key;
-    }
-    EXPECT_EQ(first["state"].toString(), "onLine");
-    EXPECT_DOUBLE_EQ(first["charge"].toDouble(), 87.3);
-    EXPECT_DOUBLE_EQ(first["load"].toDouble(), 25.0);
-    EXPECT_EQ(first["countdown"].toObject()["cause"].toString(), "Manual");
-    EXPECT_EQ(first["countdown"].toObject()["remainingMs"].toInt(), 15000);
-    EXPECT_TRUE(first["lastReading"].isNull()) << "never read";
-    QJsonObject second = devices.at(1).toObject();
-    EXPECT_TRUE(second["countdown"].isNull());
-    EXPECT_TRUE(second["load"].isNull()) << "no nominal power, no load";
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <set>
 
 #include "MqttTestSupport.h"
-#include "cli/View.h"
 #include "client/custovia.h"
+#include "common/SnapshotJson.h"
 #include "mqtt/Publisher.h"
 #include "sim/Simulator.h"
 
@@ -46,12 +46,13 @@ public:
             getDeviceList(handle_, host_.c_str(), nullptr, &devices);
             int64_t newest = 0;
             for (const auto& d : devices) {
-                custovia::cli::DeviceView v;
+                custovia::tools::DeviceView v;
                 v.device = d.second;
                 newest = std::max(newest, d.second.last);
-                h.units.push_back(UnitState{d.first, custovia::cli::deviceJson(v, false)});
+                h.units.push_back(UnitState{
+                    d.first, custovia::tools::deviceJson(v, false, custovia::tools::nowMs())});
             }
-            h.reachable = newest == 0 || custovia::cli::nowMs() - newest < 7000;
+            h.reachable = newest == 0 || custovia::tools::nowMs() - newest < 7000;
             return std::vector<HostState>{h};
         };
         return s;

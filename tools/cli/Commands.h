@@ -41,13 +41,5 @@ int runLineSense(Session& session, const std::string& id, const std::string& val
                  std::ostream& out);
 int runChargerCurrent(Session& session, const std::string& id, int32_t value, std::ostream& out);
 
-// Parsers used before anything is sent; Failure with kExitUsage on bad input.
-struct Rgb {
-    int32_t red = 0, green = 0, blue = 0;
-    bool random = false;
-};
-Rgb parseColor(const std::string& text);
-int32_t parseLineSense(const std::string& text);
-
 }  // namespace cli
 }  // namespace custovia

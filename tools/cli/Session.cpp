@@ -167,7 +167,7 @@ bool Session::pollReady(Host& host, Clock::time_point& firstSeen) {
                        [&](const std::string& id) { return counters.count(id) != 0; });
 }
 
-void Session::open(bool requireAll, bool settle, bool allowNone) {
+void Session::open(const OpenOptions& wait) {
     if (opened_) {
         return;
     }
@@ -224,7 +224,7 @@ void Session::open(bool requireAll, bool settle, bool allowNone) {
             hosts_[i].ready = true;
         }
     }
-    if (settle) {
+    if (wait.settings) {
         auto until = std::min(Clock::now() + kSettle, std::max(deadline, Clock::now()));
         while (Clock::now() < until) {
             spinner.tick("reading settings");
@@ -238,7 +238,7 @@ void Session::open(bool requireAll, bool settle, bool allowNone) {
         any = any || h.ready;
     }
     for (const auto& h : hosts_) {
-        if (!h.ready && (requireAll || (!any && !allowNone))) {
+        if (!h.ready && (wait.everyHost || (!any && !wait.noData))) {
             std::ostringstream msg;
             msg << "no answer: no data from " << h.url << " within " << options_.timeout
                 << " s; is the monitoring service running there?"

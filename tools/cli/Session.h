@@ -57,6 +57,29 @@ struct Host {
     int32_t status = 0;  // last status of the readiness poll
 };
 
+// What Session::open() waits for and what it takes as a failure.
+struct OpenOptions {
+    // A host without data is a Failure; otherwise it stays listed as not ready.
+    bool everyHost = false;
+    // The units' settings too: a refresh fetches them after the readings.
+    bool settings = false;
+    // No data at all is no Failure (the live view waits for services
+    // that come up later).
+    bool noData = false;
+    OpenOptions& requireEveryHost() {
+        everyHost = true;
+        return *this;
+    }
+    OpenOptions& withSettings() {
+        settings = true;
+        return *this;
+    }
+    OpenOptions& allowNoData() {
+        noData = true;
+        return *this;
+    }
+};
+
 class Session {
 public:
     explicit Session(const GlobalOptions& options);
@@ -65,14 +88,9 @@ public:
     Session& operator=(const Session&) = delete;
 
     // Sets up logging, connects every host and waits until each has delivered
-    // its first data or the time-out has passed. With `requireAll`, a host
-    // without data is a Failure; otherwise it stays listed as not ready.
-    // `settle` adds a pause after the first data, for commands that read
-    // settings: the refresh fetches a device's settings after its readings.
-    // With `allowNone`, even no data at all is no Failure (the live view
-    // waits for services that come up later). Opening an open session does
-    // nothing.
-    void open(bool requireAll, bool settle = false, bool allowNone = false);
+    // its first data or the time-out has passed. Opening an open session
+    // does nothing.
+    void open(const OpenOptions& wait = OpenOptions());
 
     CustoviaHandle handle() const { return handle_; }
     std::vector<Host>& hosts() { return hosts_; }

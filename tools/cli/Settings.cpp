@@ -16,6 +16,8 @@
 namespace custovia {
 namespace cli {
 
+using tools::jsonText;
+
 namespace {
 
 constexpr uint32_t kMaxU32 = std::numeric_limits<uint32_t>::max();
@@ -361,7 +363,7 @@ std::string settingsKeysHelp(SettingsKind kind) {
 int runSettings(Session& session, SettingsKind kind, const std::string& device, const Pairs& pairs,
                 std::ostream& out) {
     // Settings arrive after the readings in a refresh: wait for them too.
-    session.open(false, true);
+    session.open(OpenOptions().withSettings());
     CustoviaHandle h = session.handle();
     const char* c = session.computer();
     if (kind == SettingsKind::Notify) {

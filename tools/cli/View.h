@@ -1,61 +1,41 @@
-// What the tool shows of hosts, computers and devices: a snapshot taken from
-// the library's data, the state of a unit in words, and its table, detail and
-// JSON forms. JSON member names are stable: scripts rely on them.
+// What the tool shows of hosts and units: the snapshot of the session's
+// hosts (tools/common), its table, the detail view of one unit, and the
+// pieces of text both views use. The JSON forms come from common/SnapshotJson.h.
 #pragma once
 
-#include <QJsonObject>
-
-#include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "cli/Session.h"
-#include "cli/UnitState.h"
+#include "common/Snapshot.h"
+#include "common/SnapshotJson.h"
+#include "common/UnitState.h"
 
 namespace custovia {
 namespace cli {
 
-struct DeviceView {
-    custovia::Device device;
-    std::string modelName;  // empty until the model description is known
-    custovia::DeviceConfig config;
-    bool hasConfig = false;
-    custovia::Regressive countdown;
-    bool hasCountdown = false;
-};
+using tools::ComputerView;
+using tools::DeviceView;
+using tools::HostView;
+using tools::Snapshot;
 
-struct ComputerView {
-    std::string id;  // "localhost" or the computer's address
-    custovia::Computer computer;
-    std::vector<DeviceView> devices;
-};
-
-struct HostView {
-    std::string url;
-    std::string key;
-    bool ready = false;
-    int32_t status = 0;
-    std::vector<ComputerView> computers;
-};
-
-// Everything the hosts' data hold for the selected computer (all computers
-// when none is selected). Reads only the library's data; never waits.
-std::vector<HostView> snapshot(Session& session);
-// One device with its model description and countdown.
+// Everything the session's hosts hold for the selected computer (all
+// computers when none is selected). Reads only the library's data; never waits.
+Snapshot snapshot(Session& session);
+// One device of the selected computer with its model description and
+// countdown; Failure when the host does not have it.
 DeviceView deviceView(Session& session, const Host& host, const std::string& id);
 
-// Milliseconds since 1970 now, for the age of readings.
-int64_t nowMs();
-
-void printStatus(std::ostream& out, const std::vector<HostView>& hosts, bool color);
-QJsonObject statusJson(const std::vector<HostView>& hosts);
+// The status table: one line per unit, one per computer without units, one
+// per host without data.
+void printStatus(std::ostream& out, const Snapshot& snapshot, bool color);
+// One unit in detail: identity, readings, state, capabilities.
 void printDevice(std::ostream& out, const DeviceView& view, bool color);
-QJsonObject deviceJson(const DeviceView& view, bool detail);
-QJsonObject computerJson(const std::string& id, const custovia::Computer& computer);
-// Indented JSON text with a final line feed; compact on one line with `compact`.
-std::string jsonText(const QJsonObject& object, bool compact = false);
+
+// Colour of a unit state in a table or heading.
+const char* stateColor(tools::UnitState state);
+// The model's name, or "family/model" until the model description is known.
+std::string modelText(const DeviceView& view);
 
 }  // namespace cli
 }  // namespace custovia

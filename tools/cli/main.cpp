@@ -36,8 +36,17 @@ Options of every subcommand, before or after it (see custovia --help):
   --host URL  --computer ID  --json  --timeout SECONDS  --log-level LEVEL
   --log-file FILE  --color WHEN)";
 
+// The values of the command line; each subcommand's callback binds the
+// action to the ones it uses.
 struct Parsed {
     GlobalOptions global;
+    std::string color = "auto";
+    std::string id, value, userName, userProd;
+    double interval = 3;
+    int count = 0;
+    int32_t family = 0, model = -1, current = 0;
+    bool yes = false;
+    std::vector<std::string> words;
     std::function<int(Session&)> action;
 };
 
@@ -47,31 +56,24 @@ CLI::App* deviceCommand(CLI::App& app, const char* name, const char* help, std::
     return sub;
 }
 
-void addSettings(CLI::App& config, Parsed& p, const char* name, SettingsKind kind, const char* help,
-                 std::string& id, std::vector<std::string>& words) {
+void addSettings(CLI::App& config, Parsed& p, const char* name, SettingsKind kind,
+                 const char* help) {
     CLI::App* sub = config.add_subcommand(name, help);
     if (kind != SettingsKind::Notify) {
-        sub->add_option("ID", id, "device identifier")->required();
+        sub->add_option("ID", p.id, "device identifier")->required();
     }
-    sub->add_option("key=value", words, "settings to change; none: show them");
+    sub->add_option("key=value", p.words, "settings to change; none: show them");
     sub->footer("\nKeys:\n" + settingsKeysHelp(kind));
-    sub->callback([&p, kind, &id, &words]() {
-        p.action = [kind, &id, &words](Session& s) {
-            Pairs pairs = parsePairs(kind, words);
-            return runSettings(s, kind, id, pairs, std::cout);
+    sub->callback([&p, kind]() {
+        p.action = [&p, kind](Session& s) {
+            Pairs pairs = parsePairs(kind, p.words);
+            return runSettings(s, kind, p.id, pairs, std::cout);
         };
     });
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Parsed p;
+void addGlobalOptions(CLI::App& app, Parsed& p) {
     GlobalOptions& g = p.global;
-    std::string color = "auto";
-
-    CLI::App app{"custovia: see and control the UPS units of Custovia monitoring services"};
-    app.require_subcommand(1);
     // Global options may also follow the subcommand.
     app.fallthrough();
     app.add_option("--host", g.hosts,
@@ -97,49 +99,49 @@ int main(int argc, char** argv) {
                    "write the library's log to this file (default: standard error when a "
                    "level is given)")
         ->type_name("FILE");
-    app.add_option("--color", color, "colour on a terminal: auto, always or never")
+    app.add_option("--color", p.color, "colour on a terminal: auto, always or never")
         ->type_name("WHEN")
         ->capture_default_str()
         ->transform(CLI::IsMember({"auto", "always", "never"}, CLI::ignore_case));
+}
 
-    // Values of the subcommands; each callback binds the action to them.
-    std::string id, value, userName, userProd;
-    double interval = 3;
-    int count = 0;
-    int32_t family = 0, model = -1, current = 0;
-    bool yes = false;
-    std::vector<std::string> words;
-
-    app.add_subcommand("status", "every computer and unit in one table")->callback([&] {
-        p.action = [&](Session& s) { return runStatus(s, std::cout); };
+// status, watch, device, hosts, model.
+void addViewCommands(CLI::App& app, Parsed& p) {
+    app.add_subcommand("status", "every computer and unit in one table")->callback([&p] {
+        p.action = [](Session& s) { return runStatus(s, std::cout); };
     });
 
     CLI::App* watch = app.add_subcommand("watch", "live status, redrawn until Ctrl-C");
-    watch->add_option("--interval", interval, "seconds between redraws")
+    watch->add_option("--interval", p.interval, "seconds between redraws")
         ->capture_default_str()
         ->check(CLI::Range(0.1, 3600.0));
-    watch->add_option("--count", count, "stop after this many redraws (0: never)")
+    watch->add_option("--count", p.count, "stop after this many redraws (0: never)")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
-    watch->callback(
-        [&] { p.action = [&](Session& s) { return runWatch(s, std::cout, interval, count); }; });
+    watch->callback([&p] {
+        p.action = [&p](Session& s) { return runWatch(s, std::cout, p.interval, p.count); };
+    });
 
-    deviceCommand(app, "device", "one unit in detail: readings, flags, countdown, model", id)
-        ->callback([&] { p.action = [&](Session& s) { return runDevice(s, id, std::cout); }; });
+    deviceCommand(app, "device", "one unit in detail: readings, flags, countdown, model", p.id)
+        ->callback([&p] { p.action = [&p](Session& s) { return runDevice(s, p.id, std::cout); }; });
 
-    app.add_subcommand("hosts", "the connected services and what they report")->callback([&] {
-        p.action = [&](Session& s) { return runHosts(s, std::cout); };
+    app.add_subcommand("hosts", "the connected services and what they report")->callback([&p] {
+        p.action = [](Session& s) { return runHosts(s, std::cout); };
     });
 
     CLI::App* modelCmd = app.add_subcommand("model", "capabilities of a UPS model");
-    modelCmd->add_option("FAMILY", family, "model family number")->required();
-    modelCmd->add_option("MODEL", model, "model number (default: the family)");
-    modelCmd->callback(
-        [&] { p.action = [&](Session& s) { return runModel(s, family, model, std::cout); }; });
+    modelCmd->add_option("FAMILY", p.family, "model family number")->required();
+    modelCmd->add_option("MODEL", p.model, "model number (default: the family)");
+    modelCmd->callback([&p] {
+        p.action = [&p](Session& s) { return runModel(s, p.family, p.model, std::cout); };
+    });
+}
 
-    auto command = [&](CLI::App& parent, const char* name, const char* help, Command c) {
-        deviceCommand(parent, name, help, id)->callback([&p, &id, c] {
-            p.action = [&id, c](Session& s) { return runCommand(s, c, id, std::cout); };
+// The commands and changes of one unit.
+void addUnitCommands(CLI::App& app, Parsed& p) {
+    auto command = [&p](CLI::App& parent, const char* name, const char* help, Command c) {
+        deviceCommand(parent, name, help, p.id)->callback([&p, c] {
+            p.action = [&p, c](Session& s) { return runCommand(s, c, p.id, std::cout); };
         });
     };
     CLI::App* shutdown = app.add_subcommand("shutdown", "manual shutdown of a unit");
@@ -152,62 +154,64 @@ int main(int argc, char** argv) {
     command(*mail, "start", "send a test mail", Command::MailTestStart);
     command(*mail, "cancel", "cancel the test mail", Command::MailTestCancel);
 
-    CLI::App* del = deviceCommand(app, "delete", "remove a unit from its service", id);
-    del->add_flag("--yes", yes, "confirm the removal");
-    del->callback([&] {
-        p.action = [&](Session& s) {
-            if (!yes) {
-                throw Failure("delete removes device " + id +
-                                  " and its settings from the "
-                                  "service; add --yes to confirm",
+    CLI::App* del = deviceCommand(app, "delete", "remove a unit from its service", p.id);
+    del->add_flag("--yes", p.yes, "confirm the removal");
+    del->callback([&p] {
+        p.action = [&p](Session& s) {
+            if (!p.yes) {
+                throw Failure("delete removes device " + p.id +
+                                  " and its settings from the service; add --yes to confirm",
                               kExitUsage);
             }
-            return runCommand(s, Command::Delete, id, std::cout);
+            return runCommand(s, Command::Delete, p.id, std::cout);
         };
     });
 
-    CLI::App* user = deviceCommand(app, "user", "change a unit's user texts", id);
-    CLI::Option* nameOpt = user->add_option("--name", userName, "user name of the unit");
-    CLI::Option* prodOpt = user->add_option("--product", userProd, "user product text");
-    user->callback([&] {
+    CLI::App* user = deviceCommand(app, "user", "change a unit's user texts", p.id);
+    CLI::Option* nameOpt = user->add_option("--name", p.userName, "user name of the unit");
+    CLI::Option* prodOpt = user->add_option("--product", p.userProd, "user product text");
+    user->callback([&p, nameOpt, prodOpt] {
         if (nameOpt->count() == 0 && prodOpt->count() == 0) {
             throw CLI::RequiredError("--name or --product");
         }
-        p.action = [&](Session& s) {
-            return runUser(s, id, nameOpt->count() ? &userName : nullptr,
-                           prodOpt->count() ? &userProd : nullptr, std::cout);
+        p.action = [&p, nameOpt, prodOpt](Session& s) {
+            return runUser(s, p.id, nameOpt->count() ? &p.userName : nullptr,
+                           prodOpt->count() ? &p.userProd : nullptr, std::cout);
         };
     });
 
-    CLI::App* colorCmd = deviceCommand(app, "color", "change a unit's LED colour", id);
-    colorCmd->add_option("COLOR", value, "#rrggbb, red,green,blue or random")->required();
+    CLI::App* colorCmd = deviceCommand(app, "color", "change a unit's LED colour", p.id);
+    colorCmd->add_option("COLOR", p.value, "#rrggbb, red,green,blue or random")->required();
     colorCmd->callback(
-        [&] { p.action = [&](Session& s) { return runColor(s, id, value, std::cout); }; });
+        [&p] { p.action = [&p](Session& s) { return runColor(s, p.id, p.value, std::cout); }; });
 
-    CLI::App* sense = deviceCommand(app, "line-sense", "change a unit's line sensitivity", id);
-    sense->add_option("LEVEL", value, "0-4 or very-low, low, normal, high, very-high")->required();
-    sense->callback(
-        [&] { p.action = [&](Session& s) { return runLineSense(s, id, value, std::cout); }; });
-
-    CLI::App* charger =
-        deviceCommand(app, "charger-current", "change a unit's charger current", id);
-    charger->add_option("VALUE", current, "charger current setting")->required();
-    charger->callback([&] {
-        p.action = [&](Session& s) { return runChargerCurrent(s, id, current, std::cout); };
+    CLI::App* sense = deviceCommand(app, "line-sense", "change a unit's line sensitivity", p.id);
+    sense->add_option("LEVEL", p.value, "0-4 or very-low, low, normal, high, very-high")
+        ->required();
+    sense->callback([&p] {
+        p.action = [&p](Session& s) { return runLineSense(s, p.id, p.value, std::cout); };
     });
 
+    CLI::App* charger =
+        deviceCommand(app, "charger-current", "change a unit's charger current", p.id);
+    charger->add_option("VALUE", p.current, "charger current setting")->required();
+    charger->callback([&p] {
+        p.action = [&p](Session& s) { return runChargerCurrent(s, p.id, p.current, std::cout); };
+    });
+}
+
+void addSettingsCommands(CLI::App& app, Parsed& p) {
     CLI::App* config = app.add_subcommand("config", "read or change settings (key=value)");
     config->require_subcommand(1);
-    addSettings(*config, p, "shutdown", SettingsKind::Shutdown, "a unit's shutdown settings", id,
-                words);
-    addSettings(*config, p, "dialer", SettingsKind::Dialer, "a unit's telephone dialer settings",
-                id, words);
-    addSettings(*config, p, "mail", SettingsKind::Mail, "a unit's mail settings", id, words);
-    addSettings(*config, p, "notify", SettingsKind::Notify, "a computer's notification settings",
-                id, words);
+    addSettings(*config, p, "shutdown", SettingsKind::Shutdown, "a unit's shutdown settings");
+    addSettings(*config, p, "dialer", SettingsKind::Dialer, "a unit's telephone dialer settings");
+    addSettings(*config, p, "mail", SettingsKind::Mail, "a unit's mail settings");
+    addSettings(*config, p, "notify", SettingsKind::Notify, "a computer's notification settings");
+}
 
-    // The examples belong to the program's help; every subcommand's help
-    // points to the options it shares.
+// The examples belong to the program's help; every subcommand's help points
+// to the options it shares.
+void addFooters(CLI::App& app) {
     std::function<void(CLI::App*)> footers = [&](CLI::App* parent) {
         for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; })) {
             sub->footer(sub->get_footer() + kSharedOptions);
@@ -216,7 +220,11 @@ int main(int argc, char** argv) {
     };
     footers(&app);
     app.footer(kFooter);
+}
 
+// Parses the command line; the exit code when the program ends here (help,
+// bad usage), -1 when the action is to run.
+int parse(CLI::App& app, Parsed& p, int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -230,15 +238,19 @@ int main(int argc, char** argv) {
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
     }
-
+    GlobalOptions& g = p.global;
     if (g.hosts.empty()) {
         g.hosts.push_back(kDefaultHost);
     }
-    g.color = color == "always"  ? ColorMode::Always
-              : color == "never" ? ColorMode::Never
-                                 : ColorMode::Auto;
+    g.color = p.color == "always"  ? ColorMode::Always
+              : p.color == "never" ? ColorMode::Never
+                                   : ColorMode::Auto;
+    return -1;
+}
+
+int run(Parsed& p) {
     try {
-        Session session(g);
+        Session session(p.global);
         int code = p.action(session);
         std::cout.flush();
         return code;
@@ -250,4 +262,19 @@ int main(int argc, char** argv) {
         std::cerr << "custovia: failed: " << e.what() << '\n';
         return kExitFailed;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Parsed p;
+    CLI::App app{"custovia: see and control the UPS units of Custovia monitoring services"};
+    app.require_subcommand(1);
+    addGlobalOptions(app, p);
+    addViewCommands(app, p);
+    addUnitCommands(app, p);
+    addSettingsCommands(app, p);
+    addFooters(app);
+    int code = parse(app, p, argc, argv);
+    return code >= 0 ? code : run(p);
 }

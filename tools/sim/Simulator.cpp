@@ -1,30 +1,14 @@
+// The simulator's hosts and their servers, started and stopped, and the
+// calls on the simulated world that tests make directly.
 #include "sim/Simulator.h"
-
-#include "sim/Catalogue.h"
-#include "sim/Faults.h"
-#include "sim/SimulatorImpl.h"
-
-#include <QDateTime>
-#include <QJsonDocument>
 
 #include <stdexcept>
 
+#include "sim/Catalogue.h"
+#include "sim/SimulatorImpl.h"
+
 namespace custovia {
 namespace sim {
-namespace {
-
-constexpr std::size_t kJournalBodyLimit = 64 * 1024;
-
-const char kJsonType[] = "application/json";
-
-}  // namespace
-
-void writeJson(httplib::Response& res, int status, const QJsonObject& body) {
-    res.status = status;
-    QByteArray text = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    res.set_content(text.constData(), static_cast<std::size_t>(text.size()), kJsonType);
-}
-
 Simulator::Impl::Impl(Options o) : options(std::move(o)) {
     if (options.hosts < 1 || options.hosts > 254) {
         throw std::invalid_argument("the number of hosts must be from 1 to 254");
@@ -63,166 +47,6 @@ Host& Simulator::Impl::host(int index) {
         throw std::out_of_range("no host " + std::to_string(index));
     }
     return *hosts[static_cast<std::size_t>(index)];
-}
-
-std::uint64_t Simulator::Impl::record(int hostIndex, const httplib::Request& req) {
-    JournalEntry e;
-    e.host = hostIndex;
-    e.method = req.method;
-    e.path = req.path;
-    std::size_t q = req.target.find('?');
-    if (q != std::string::npos) {
-        e.query = req.target.substr(q + 1);
-    }
-    e.body = req.body.substr(0, kJournalBodyLimit);
-    e.userAgent = req.get_header_value("User-Agent");
-    e.accept = req.get_header_value("Accept");
-    e.contentType = req.get_header_value("Content-Type");
-    e.timeMs = QDateTime::currentMSecsSinceEpoch();
-    std::lock_guard<std::mutex> lock(journalMutex);
-    e.seq = nextSeq++;
-    journal.push_back(std::move(e));
-    while (journal.size() > options.journalLimit) {
-        journal.pop_front();
-    }
-    journalCv.notify_all();
-    return nextSeq - 1;
-}
-
-void Simulator::Impl::finish(std::uint64_t seq, int status) {
-    JournalEntry done;
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        if (journal.empty() || seq < journal.front().seq) {
-            return;
-        }
-        std::size_t index = static_cast<std::size_t>(seq - journal.front().seq);
-        if (index >= journal.size()) {
-            return;
-        }
-        journal[index].status = status;
-        done = journal[index];
-    }
-    if (options.onAnswered) {
-        options.onAnswered(done);
-    }
-}
-
-Simulator::Impl::Decision Simulator::Impl::decide(int hostIndex, const std::string& method,
-                                                  const std::string& path) {
-    Decision d;
-    std::lock_guard<std::mutex> lock(faultMutex);
-    for (FaultRule& r : faults) {
-        if (!ruleMatches(r, hostIndex, method, path, options.apiRoot)) {
-            continue;
-        }
-        if (r.kind == FaultKind::Delay) {
-            d.delayMs += r.delayMs;
-        } else if (!d.fault) {
-            d.fault = true;
-            d.kind = r.kind;
-            d.status = r.status;
-        } else {
-            continue;  // a later rule of another kind keeps its count
-        }
-        if (r.count > 0) {
-            --r.count;
-        }
-    }
-    return d;
-}
-
-bool Simulator::Impl::pause(int ms) {
-    std::unique_lock<std::mutex> lock(faultMutex);
-    return !faultCv.wait_for(lock, std::chrono::milliseconds(ms),
-                             [this] { return stopping.load(); });
-}
-
-bool Simulator::Impl::hangUntilReleased() {
-    std::unique_lock<std::mutex> lock(faultMutex);
-    std::uint64_t generation = releaseGeneration;
-    ++hanging;
-    faultCv.wait(lock, [&] { return stopping || releaseGeneration != generation; });
-    --hanging;
-    return !stopping;
-}
-
-int Simulator::Impl::addFault(FaultRule rule, std::string* error) {
-    if (!checkFaultRule(rule, error)) {
-        return -1;
-    }
-    std::lock_guard<std::mutex> lock(faultMutex);
-    rule.id = nextFaultId++;
-    faults.push_back(rule);
-    return rule.id;
-}
-
-void Simulator::Impl::clearFaults() {
-    std::lock_guard<std::mutex> lock(faultMutex);
-    faults.clear();
-    ++releaseGeneration;
-    faultCv.notify_all();
-}
-
-void Simulator::Impl::release() {
-    std::lock_guard<std::mutex> lock(faultMutex);
-    ++releaseGeneration;
-    faultCv.notify_all();
-}
-
-void Simulator::Impl::handle(int hostIndex, const httplib::Request& req, httplib::Response& res) {
-    if (req.path == "/_sim" || req.path.compare(0, 6, "/_sim/") == 0) {
-        control(hostIndex, req, res);
-        return;
-    }
-    std::uint64_t seq = record(hostIndex, req);
-    Decision d = decide(hostIndex, req.method, req.path);
-    bool go = d.delayMs <= 0 || pause(d.delayMs);
-    if (go && d.fault && d.kind == FaultKind::Hang) {
-        go = hangUntilReleased();
-        d.fault = false;
-    }
-    if (!go || (d.fault && d.kind == FaultKind::Drop)) {
-        HttpServer::dropCurrentConnection();
-        finish(seq, 0);
-        return;
-    }
-    if (d.fault && d.kind == FaultKind::Status) {
-        Answer a = errorAnswer(d.status, "injected fault");
-        writeJson(res, d.status, a.body);
-        finish(seq, d.status);
-        return;
-    }
-    Answer a;
-    {
-        Host& h = host(hostIndex);
-        std::lock_guard<std::mutex> lock(h.worldMutex);
-        h.world->sync();
-        a = serveCatalogue(*h.world, options.apiRoot, req.method, req.path, req.body);
-    }
-    writeJson(res, a.status, a.body);
-    if (!a.allow.empty()) {
-        res.set_header("Allow", a.allow);
-    }
-    if (d.fault && d.kind == FaultKind::Malformed) {
-        // Valid JSON cut short and followed by stray characters.
-        std::string text = res.body.substr(0, res.body.size() / 2) + "\"]}}{";
-        res.status = 200;
-        res.set_content(text, kJsonType);
-        a.status = 200;
-    } else if (d.fault && d.kind == FaultKind::Truncated) {
-        auto full = std::make_shared<std::string>(res.body);
-        res.status = 200;
-        res.body.clear();
-        res.set_content_provider(full->size(), kJsonType,
-                                 [full](std::size_t, std::size_t, httplib::DataSink& sink) {
-                                     sink.write(full->data(), full->size() / 2);
-                                     return false;  // ends the answer here
-                                 });
-        HttpServer::closeAfterResponse();
-        a.status = 200;
-    }
-    finish(seq, a.status);
 }
 
 void Simulator::Impl::stopServers() {
@@ -343,75 +167,6 @@ std::string Simulator::url(int host) const {
         a = "[" + a + "]";  // an IPv6 address
     }
     return "http://" + a + ":" + std::to_string(d_->port);
-}
-
-std::vector<JournalEntry> Simulator::journal() const {
-    return journalSince(0);
-}
-
-std::vector<JournalEntry> Simulator::journalSince(std::uint64_t seq) const {
-    std::lock_guard<std::mutex> lock(d_->journalMutex);
-    std::vector<JournalEntry> out;
-    for (const auto& e : d_->journal) {
-        if (e.seq > seq) {
-            out.push_back(e);
-        }
-    }
-    return out;
-}
-
-void Simulator::clearJournal() {
-    std::lock_guard<std::mutex> lock(d_->journalMutex);
-    d_->journal.clear();
-}
-
-std::uint64_t Simulator::lastSeq() const {
-    std::lock_guard<std::mutex> lock(d_->journalMutex);
-    return d_->nextSeq - 1;
-}
-
-bool Simulator::waitForRequests(std::size_t count, std::chrono::milliseconds timeout,
-                                std::uint64_t since) const {
-    std::unique_lock<std::mutex> lock(d_->journalMutex);
-    return d_->journalCv.wait_for(lock, timeout, [&] { return d_->nextSeq - 1 >= since + count; });
-}
-
-int Simulator::addFault(FaultRule rule) {
-    std::string error;
-    int id = d_->addFault(rule, &error);
-    if (id < 0) {
-        throw std::invalid_argument(error);
-    }
-    return id;
-}
-
-bool Simulator::removeFault(int id) {
-    std::lock_guard<std::mutex> lock(d_->faultMutex);
-    for (auto it = d_->faults.begin(); it != d_->faults.end(); ++it) {
-        if (it->id == id) {
-            d_->faults.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
-void Simulator::clearFaults() {
-    d_->clearFaults();
-}
-
-std::vector<FaultRule> Simulator::faults() const {
-    std::lock_guard<std::mutex> lock(d_->faultMutex);
-    return d_->faults;
-}
-
-void Simulator::releaseHangs() {
-    d_->release();
-}
-
-int Simulator::hangingCount() const {
-    std::lock_guard<std::mutex> lock(d_->faultMutex);
-    return d_->hanging;
 }
 
 bool Simulator::setOutage(bool on, const std::string& device, int host) {

@@ -157,8 +157,10 @@ public:
     // Everything the host knows, as the control interface's state answer.
     QJsonObject snapshot(int host = 0) const;
 
-private:
+    // The inside, shared by the simulator's own source files (SimulatorImpl.h).
     struct Impl;
+
+private:
     std::unique_ptr<Impl> d_;
 };
 

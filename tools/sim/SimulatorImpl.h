@@ -44,8 +44,11 @@ struct Simulator::Impl {
     bool pause(int ms);        // false when the simulator stops meanwhile
     bool hangUntilReleased();  // false when the simulator stops meanwhile
     int addFault(FaultRule rule, std::string* error);
+    bool removeFault(int id);
+    std::vector<FaultRule> faultRules() const;
     void clearFaults();
-    void release();
+    // Lets hanging requests go on; returns how many were hanging.
+    int release();
 
     Host& host(int index);
     void stopServers();

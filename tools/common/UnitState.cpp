@@ -1,11 +1,9 @@
-#include "cli/UnitState.h"
+#include "common/UnitState.h"
 
 #include <map>
 
-#include "cli/Terminal.h"
-
 namespace custovia {
-namespace cli {
+namespace tools {
 
 using Flags = std::vector<std::pair<const char*, bool>>;
 
@@ -96,20 +94,8 @@ const char* stateToken(UnitState state) {
     return "onLine";
 }
 
-const char* stateColor(UnitState state) {
-    switch (state) {
-        case UnitState::OnLine:
-            return sgr::kGreen;
-        case UnitState::OnBattery:
-        case UnitState::StandBy:
-        case UnitState::SelfTest:
-        case UnitState::Starting:
-            return sgr::kYellow;
-        case UnitState::NotConnected:
-            return sgr::kGrey;
-        default:
-            return sgr::kRed;
-    }
+double loadPercent(const custovia::DeviceVars& v) {
+    return v.nominalPOutput > 0 ? 100.0 * v.pOutput / v.nominalPOutput : -1;
 }
 
 #define CUSTOVIA_FLAG(x) \
@@ -228,5 +214,5 @@ const char* flagWords(const char* name) {
     return it == words.end() ? name : it->second;
 }
 
-}  // namespace cli
+}  // namespace tools
 }  // namespace custovia

@@ -1,0 +1,122 @@
+#include "common/Snapshot.h"
+
+#include <chrono>
+
+namespace custovia {
+namespace tools {
+
+namespace {
+
+// The computers of a host in the order shown: the service's own first, then
+// the others by address, without the own one listed again under its address.
+std::vector<std::string> computerOrder(const CustoviaComputers& computers) {
+    std::vector<std::string> order;
+    std::string localIp;
+    auto local = computers.find("localhost");
+    if (local != computers.end()) {
+        localIp = local->second.ip;
+        order.push_back("localhost");
+    }
+    for (const auto& c : computers) {
+        if (c.first != "localhost" && (localIp.empty() || c.second.ip != localIp)) {
+            order.push_back(c.first);
+        }
+    }
+    return order;
+}
+
+void readConfig(CustoviaHandle handle, const char* host, const char* computer, const char* id,
+                DeviceView& v) {
+    v.hasConfig = getDeviceConfig(handle, host, computer, id, &v.config) == 1;
+    if (v.hasConfig) {
+        v.modelName = v.config.name;
+    }
+}
+
+ComputerView computerView(CustoviaHandle handle, const std::string& host, const std::string& id,
+                          const custovia::Computer& computer) {
+    ComputerView cv;
+    cv.id = id;
+    cv.computer = computer;
+    CustoviaDevices devices;
+    CustoviaRegressives counters;
+    if (getDeviceList(handle, host.c_str(), id.c_str(), &devices) == 1) {
+        getRegressiveCounterList(handle, host.c_str(), id.c_str(), &counters);
+    }
+    for (const auto& d : devices) {
+        DeviceView dv;
+        dv.device = d.second;
+        readConfig(handle, host.c_str(), id.c_str(), d.first.c_str(), dv);
+        auto c = counters.find(d.first);
+        if (c != counters.end()) {
+            dv.countdown = c->second;
+            dv.hasCountdown = true;
+        }
+        cv.devices.push_back(dv);
+    }
+    return cv;
+}
+
+HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& selected) {
+    HostView hv;
+    hv.url = ref.url;
+    hv.key = ref.key;
+    hv.status = ref.status;
+    const char* key = ref.key.c_str();
+    hv.connected = isConnected(handle, key) == 1;
+    CustoviaComputers computers;
+    int32_t status = getComputerList(handle, key, &computers);
+    hv.ready = status >= 0 && !computers.empty();
+    if (!hv.ready && status < 0) {
+        hv.status = status;
+    }
+    if (!hv.ready) {
+        return hv;
+    }
+    hv.hasOwn = getVersion(handle, key, nullptr, &hv.own) == 1;
+    hv.computerCount = getComputerCount(handle, key, nullptr);
+    hv.deviceCount = getDeviceCount(handle, key, nullptr, nullptr);
+    std::string localIp = computers.count("localhost") ? computers["localhost"].ip : "";
+    for (const auto& id : computerOrder(computers)) {
+        bool isLocal = id == "localhost";
+        if (!selected.empty() && selected != id && !(isLocal && selected == localIp)) {
+            continue;
+        }
+        hv.computers.push_back(computerView(handle, ref.key, id, computers[id]));
+    }
+    return hv;
+}
+
+}  // namespace
+
+int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+Snapshot takeSnapshot(CustoviaHandle handle, const std::vector<HostRef>& hosts,
+                      const std::string& computer) {
+    Snapshot s;
+    s.timeMs = nowMs();
+    for (const auto& ref : hosts) {
+        s.hosts.push_back(hostView(handle, ref, computer));
+    }
+    return s;
+}
+
+int32_t readDevice(CustoviaHandle handle, const std::string& host, const char* computer,
+                   const std::string& id, DeviceView* out) {
+    DeviceView v;
+    int32_t status = getDevice(handle, host.c_str(), computer, id.c_str(), &v.device);
+    if (status != 1) {
+        return status;
+    }
+    readConfig(handle, host.c_str(), computer, id.c_str(), v);
+    v.hasCountdown =
+        getRegressiveCounter(handle, host.c_str(), computer, id.c_str(), &v.countdown) == 1;
+    *out = v;
+    return status;
+}
+
+}  // namespace tools
+}  // namespace custovia

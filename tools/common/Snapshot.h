@@ -1,0 +1,77 @@
+// What the tools see of the connected hosts at one moment: every host with
+// its computers and their units, read from the library's cache in one pass.
+// `custovia` prints it and `custovia-serve` serves it; both take it from
+// takeSnapshot() and turn it into JSON with SnapshotJson.h, so the tool's
+// --json and the gateway's answers are the same text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "client/custovia.h"
+
+namespace custovia {
+namespace tools {
+
+// A host the snapshot reads: the address it was connected with, the key the
+// library files it under, and the status of the last attempt to get its data
+// (0 when none failed), shown for a host without data.
+struct HostRef {
+    std::string url;
+    std::string key;
+    int32_t status = 0;
+};
+
+// One unit with its model description and countdown where known.
+struct DeviceView {
+    custovia::Device device;
+    std::string modelName;  // empty until the model description is known
+    custovia::DeviceConfig config;
+    bool hasConfig = false;
+    custovia::Regressive countdown;
+    bool hasCountdown = false;
+};
+
+struct ComputerView {
+    std::string id;  // "localhost" or the computer's address
+    custovia::Computer computer;
+    std::vector<DeviceView> devices;
+};
+
+struct HostView {
+    std::string url;
+    std::string key;
+    bool connected = false;  // the library has the host
+    bool ready = false;      // the host's data hold at least one computer
+    int32_t status = 0;      // why not ready: the failed read's or the caller's status
+    custovia::Computer own;  // the service's own computer (versions)
+    bool hasOwn = false;
+    int32_t computerCount = -1;           // every computer of the host; -1 when not ready
+    int32_t deviceCount = -1;             // units of the service's own computer; -1 when not ready
+    std::vector<ComputerView> computers;  // the selected ones, the service's own first
+};
+
+struct Snapshot {
+    int64_t timeMs = 0;  // when it was taken, milliseconds since 1970 (ages count from here)
+    std::vector<HostView> hosts;
+};
+
+// Reads every host's data for `computer` ("localhost", a remote computer's
+// address, or empty for every computer). A service that lists its own
+// computer under its address as well shows it once, as "localhost". Reads
+// only the library's cache: never waits, never sends.
+Snapshot takeSnapshot(CustoviaHandle handle, const std::vector<HostRef>& hosts,
+                      const std::string& computer = std::string());
+
+// One unit of `computer` (null: the service's own) with its model
+// description and countdown. Returns the status of the device read: 1, or
+// -1 when the computer's data do not hold it, -302 for an unknown host, ...
+int32_t readDevice(CustoviaHandle handle, const std::string& host, const char* computer,
+                   const std::string& id, DeviceView* out);
+
+// Milliseconds since 1970 now.
+int64_t nowMs();
+
+}  // namespace tools
+}  // namespace custovia
