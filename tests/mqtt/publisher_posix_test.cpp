@@ -10,23 +10,21 @@
 
 #include "MqttTestSupport.h"
 #include "client/custovia.h"
-#include "common/SnapshotJson.h"
+#include "common/Snapshot.h"
 #include "mqtt/Publisher.h"
+#include "mqtt/SnapshotSource.h"
 #include "sim/Simulator.h"
 
 using namespace mqtt_test;
 using custovia::mqtt::CommandResult;
-using custovia::mqtt::HostState;
 using custovia::mqtt::Options;
 using custovia::mqtt::Publisher;
 using custovia::mqtt::Source;
-using custovia::mqtt::UnitState;
 
 namespace {
 
-// The simulator's units as the gateway would hand them over: the JSON form
-// of every device of the host's own computer. Until the library reports host
-// health, a host counts as reachable while its readings are fresh.
+// A library handle connected to the simulator, with the gateway's source and
+// command path on top.
 class LibrarySource {
 public:
     explicit LibrarySource(const std::string& url) : handle_(openCli()) {
@@ -37,25 +35,20 @@ public:
     }
     ~LibrarySource() { closeCli(handle_); }
 
+    // The gateway's source. Until the library reports host health, a host
+    // counts as reachable while its units' readings are fresh.
     Source source() {
-        Source s;
-        s.hosts = [this] {
-            HostState h;
-            h.host = host_;
+        custovia::tools::HostRef ref;
+        ref.key = host_;
+        return custovia::mqtt::snapshotSource(handle_, {ref}, [this](const std::string& host) {
             CustoviaDevices devices;
-            getDeviceList(handle_, host_.c_str(), nullptr, &devices);
+            getDeviceList(handle_, host.c_str(), nullptr, &devices);
             int64_t newest = 0;
             for (const auto& d : devices) {
-                custovia::tools::DeviceView v;
-                v.device = d.second;
                 newest = std::max(newest, d.second.last);
-                h.units.push_back(UnitState{
-                    d.first, custovia::tools::deviceJson(v, false, custovia::tools::nowMs())});
             }
-            h.reachable = newest == 0 || custovia::tools::nowMs() - newest < 7000;
-            return std::vector<HostState>{h};
-        };
-        return s;
+            return newest == 0 || custovia::tools::nowMs() - newest < 7000;
+        });
     }
 
     // The commands of the HTTP interface, through the library.
