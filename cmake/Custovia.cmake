@@ -51,3 +51,10 @@ function(custovia_tests dir)
     endif()
   endforeach()
 endfunction()
+
+# custovia_install_unit(<file>), from a program's CMakeLists.txt: a systemd
+# unit into lib/systemd/system of the tools package (/usr/lib/systemd/system,
+# where Debian looks). Not enabled: the administrator enables it.
+function(custovia_install_unit file)
+  install(FILES ${file} DESTINATION lib/systemd/system COMPONENT tools)
+endfunction()
