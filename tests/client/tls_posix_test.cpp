@@ -115,6 +115,9 @@ TEST_F(Tls, ChecksAcceptTheRightAuthorityAndRefuseEachBadCertificateWithTheTlsEr
         SCOPED_TRACE(c.reason);
         sim->stop();
         sim = tlsSim(*c.files, port);
+        // The first request may still find the old connection and report
+        // its broken pipe; the one after it opens a new connection.
+        EXPECT_EQ(modelRequest(h), -302);
         EXPECT_EQ(modelRequest(h), -302);
         EXPECT_NE(log.text().find(c.reason), std::string::npos) << log.text();
         EXPECT_TRUE(sim->journal().empty());
