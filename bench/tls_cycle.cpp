@@ -58,9 +58,9 @@ int main() {
     QTemporaryDir folder;
     custovia::sim::CertificateFiles files{folder.filePath("cert.pem").toStdString(),
                                           folder.filePath("key.pem").toStdString()};
-    custovia::sim::CertificateSpec spec;
-    spec.names = {"127.0.0.1"};
-    custovia::sim::writeCertificate(spec, files);
+    custovia::sim::CertificateRequest request;
+    request.names = {"127.0.0.1"};
+    custovia::sim::writeCertificate(request, files);
 
     custovia::sim::Options plain = bench::world(kDevices);
     custovia::sim::Options secure = plain;

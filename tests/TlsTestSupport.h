@@ -32,7 +32,7 @@ struct Certificates {
 
     explicit Certificates(const QString& into = QString())
         : folder(into.isEmpty() ? temporary.path() : into) {
-        custovia::sim::CertificateSpec authority;
+        custovia::sim::CertificateRequest authority;
         authority.authority = true;
         authority.commonName = "test authority";
         ca = files("ca");
@@ -41,17 +41,17 @@ struct Certificates {
         otherCa = files("other-ca");
         writeCertificate(authority, otherCa);
 
-        custovia::sim::CertificateSpec server;
+        custovia::sim::CertificateRequest server;
         server.names = {"127.0.0.1", "localhost"};
         good = files("good");
         writeCertificate(server, good, &ca);
         selfSigned = files("self-signed");
         writeCertificate(server, selfSigned);
-        custovia::sim::CertificateSpec other = server;
+        custovia::sim::CertificateRequest other = server;
         other.names = {"other.example"};
         otherName = files("other-name");
         writeCertificate(other, otherName, &ca);
-        custovia::sim::CertificateSpec old = server;
+        custovia::sim::CertificateRequest old = server;
         old.notBeforeDays = -30;
         old.notAfterDays = -1;
         expired = files("expired");

@@ -33,10 +33,10 @@ protected:
         ASSERT_TRUE(folder_.isValid());
         files_ = {folder_.filePath("cert.pem").toStdString(),
                   folder_.filePath("key.pem").toStdString()};
-        custovia::sim::CertificateSpec spec;
-        spec.names = {"127.0.0.1"};
-        spec.authority = true;
-        custovia::sim::writeCertificate(spec, files_);
+        custovia::sim::CertificateRequest request;
+        request.names = {"127.0.0.1"};
+        request.authority = true;
+        custovia::sim::writeCertificate(request, files_);
         custovia::sim::Options o;
         o.devices = 2;
         o.realTime = false;

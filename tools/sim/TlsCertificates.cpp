@@ -61,7 +61,7 @@ Owned<BIO> openFile(const std::string& path, const char* mode) {
 
 }  // namespace
 
-void writeCertificate(const CertificateSpec& spec, const CertificateFiles& out,
+void writeCertificate(const CertificateRequest& request, const CertificateFiles& out,
                       const CertificateFiles* issuer) {
     ERR_clear_error();
     Owned<EVP_PKEY> key(EVP_RSA_gen(2048));
@@ -87,32 +87,32 @@ void writeCertificate(const CertificateSpec& spec, const CertificateFiles& out,
     serial[0] &= 0x7f;  // a positive number
     Owned<BIGNUM> number(BN_bin2bn(serial, sizeof(serial), nullptr));
     BN_to_ASN1_INTEGER(number.get(), X509_get_serialNumber(cert.get()));
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), long(spec.notBeforeDays) * 86400);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), long(spec.notAfterDays) * 86400);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), long(request.notBeforeDays) * 86400);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), long(request.notAfterDays) * 86400);
     X509_set_pubkey(cert.get(), key.get());
     X509_NAME* subject = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>(spec.commonName.c_str()), -1,
-                               -1, 0);
+                               reinterpret_cast<const unsigned char*>(request.commonName.c_str()),
+                               -1, -1, 0);
     X509* signer = issuer ? issuerCert.get() : cert.get();
     X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
 
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, signer, cert.get(), nullptr, nullptr, 0);
     addExtension(cert.get(), &ctx, NID_basic_constraints,
-                 spec.authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
+                 request.authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
     addExtension(cert.get(), &ctx, NID_key_usage,
-                 spec.authority ? "critical,keyCertSign,cRLSign,digitalSignature"
-                                : "critical,digitalSignature,keyEncipherment");
+                 request.authority ? "critical,keyCertSign,cRLSign,digitalSignature"
+                                   : "critical,digitalSignature,keyEncipherment");
     addExtension(cert.get(), &ctx, NID_subject_key_identifier, "hash");
     if (signer != cert.get()) {
         addExtension(cert.get(), &ctx, NID_authority_key_identifier, "keyid:always");
     }
-    if (!spec.authority || !spec.names.empty()) {
+    if (!request.authority || !request.names.empty()) {
         addExtension(cert.get(), &ctx, NID_ext_key_usage, "serverAuth");
     }
     std::string alt;
-    for (const std::string& name : spec.names) {
+    for (const std::string& name : request.names) {
         alt += (alt.empty() ? "" : ",") + std::string(isAddress(name) ? "IP:" : "DNS:") + name;
     }
     if (!alt.empty()) {
@@ -140,11 +140,11 @@ CertificateFiles writeSelfSigned() {
     folder.setAutoRemove(false);
     CertificateFiles files{folder.filePath("cert.pem").toStdString(),
                            folder.filePath("key.pem").toStdString()};
-    CertificateSpec spec;
-    spec.names = {"127.0.0.1", "localhost"};
+    CertificateRequest request;
+    request.names = {"127.0.0.1", "localhost"};
     // Its own authority: a client can trust exactly this certificate.
-    spec.authority = true;
-    writeCertificate(spec, files);
+    request.authority = true;
+    writeCertificate(request, files);
     return files;
 }
 

@@ -9,7 +9,7 @@
 namespace custovia {
 namespace sim {
 
-struct CertificateSpec {
+struct CertificateRequest {
     std::string commonName = "custovia-sim";
     // Subject alternative names: IP addresses ("127.0.0.1", "::1") and host
     // names ("localhost").
@@ -28,7 +28,7 @@ struct CertificateFiles {
 // Writes a new key and its certificate, issued by `issuer` (its certificate
 // and key) or self-signed when null. Throws std::runtime_error naming the
 // file or step and OpenSSL's reason.
-void writeCertificate(const CertificateSpec& spec, const CertificateFiles& out,
+void writeCertificate(const CertificateRequest& request, const CertificateFiles& out,
                       const CertificateFiles* issuer = nullptr);
 
 // A self-signed certificate for 127.0.0.1 and localhost in a new folder

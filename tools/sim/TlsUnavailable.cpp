@@ -43,7 +43,7 @@ bool TlsChannel::hasBuffered() const {
     return false;
 }
 
-void writeCertificate(const CertificateSpec&, const CertificateFiles&, const CertificateFiles*) {
+void writeCertificate(const CertificateRequest&, const CertificateFiles&, const CertificateFiles*) {
     unavailable();
 }
 CertificateFiles writeSelfSigned() {
