@@ -33,8 +33,16 @@ inline void require(bool present, const char* message) {
     }
 }
 
+// The set of handles openCli() returned and closeCli() has not closed.
+void addLiveHandle(const MultiMonitClient* client);
+bool isLiveHandle(CustoviaHandle handle);
+// Removes the handle from the set; false when it was not in it.
+bool takeLiveHandle(CustoviaHandle handle);
+
+// The handle's manager; a null handle, or one that is not live, is an
+// invalid argument.
 inline MultiMonitClient& manager(CustoviaHandle handle, const char* message) {
-    require(handle != nullptr, message);
+    require(handle != nullptr && isLiveHandle(handle), message);
     return *static_cast<MultiMonitClient*>(handle);
 }
 

@@ -2,6 +2,7 @@
 // hand-over of its result, and the translation of every exception into a
 // status. Nothing leaves these functions as an exception.
 #include <exception>
+#include <memory>
 #include <utility>
 
 #include "client/ExportFrame.h"
@@ -78,15 +79,20 @@ int32_t command(CustoviaHandle handle, Operation&& operation, bool recordPresent
 
 CustoviaHandle CUSTOVIA_CALL openCli() {
     try {
-        return new MultiMonitClient();
+        std::unique_ptr<MultiMonitClient> client(new MultiMonitClient());
+        detail::addLiveHandle(client.get());
+        return client.release();
     } catch (...) {
         return nullptr;
     }
 }
 
 void CUSTOVIA_CALL closeCli(CustoviaHandle handle) {
+    // A handle that is not live (never returned, or closed already) is left alone.
     try {
-        delete static_cast<MultiMonitClient*>(handle);
+        if (handle != nullptr && detail::takeLiveHandle(handle)) {
+            delete static_cast<MultiMonitClient*>(handle);
+        }
     } catch (...) {
     }
 }

@@ -63,7 +63,9 @@ void MultiMonitClient::connect(const char* url) {
     }
     std::unique_ptr<MonitManagerBase> client;
     try {
-        client.reset(new MonitClient());
+        auto* monit = new MonitClient();
+        client.reset(monit);
+        monit->setTlsVerification(caFile_, verifyHost_);
     } catch (...) {
         throw tkl::OutOfMemoryException("Error creating new MonitClient object.", -300);
     }
@@ -71,6 +73,11 @@ void MultiMonitClient::connect(const char* url) {
     // caller never believes a host is connected when no refresh runs for it.
     client->start(parsed);
     hosts_[key] = std::move(client);
+}
+
+void MultiMonitClient::setTlsVerification(const std::string& caFile, bool verifyHost) {
+    caFile_ = caFile;
+    verifyHost_ = verifyHost;
 }
 
 void MultiMonitClient::disconnect(const char* host) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 #include "client/ClientManagerBase.h"
 
@@ -48,12 +49,18 @@ public:
     virtual MonitManagerBase* getClient(const char* host);
     virtual const MonitManagerBase* getClient(const char* host) const;
 
+    // Certificate checks for the HTTPS hosts connected from now on (see
+    // tkl::HttpClient::setTlsVerification).
+    void setTlsVerification(const std::string& caFile, bool verifyHost);
+
 private:
     using Table = std::map<std::string, std::unique_ptr<MonitManagerBase>>;
     Table::iterator entry(const char* host);
     Table::const_iterator entry(const char* host) const;
 
     Table hosts_;
+    std::string caFile_;
+    bool verifyHost_ = false;
 };
 
 }  // namespace custovia

@@ -11,12 +11,9 @@
 #include <string>
 
 #include "model/DeviceVars.h"
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
 #include "tkl/Port.h"
-
-namespace tkl {
-class JsonObject;
-}
 
 namespace custovia {
 

@@ -12,11 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
-
-namespace tkl {
-class JsonObject;
-}
 
 namespace custovia {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tkl/Json.h"
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
 
 namespace custovia {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tkl/Json.h"
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
 
 namespace custovia {

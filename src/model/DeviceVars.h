@@ -11,11 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
-
-namespace tkl {
-class JsonObject;
-}
 
 namespace custovia {
 

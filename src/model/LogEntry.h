@@ -6,7 +6,7 @@
 #include <string>
 
 #include "model/DeviceVars.h"
-#include "tkl/Json.h"
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
 
 namespace custovia {

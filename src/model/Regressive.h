@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "tkl/Json.h"
+#include "tkl/JsonFwd.h"
 #include "tkl/Object.h"
 
 namespace custovia {

@@ -120,6 +120,11 @@ long MonitClient::connectionCount() const {
     return http_.connectCount();
 }
 
+void MonitClient::setTlsVerification(const std::string& caFile, bool verifyHost) {
+    std::lock_guard<std::mutex> guard(requestMutex_);
+    http_.setTlsVerification(caFile, verifyHost);
+}
+
 MonitClientComputer& MonitClient::computer(const char* id) {
     const MonitClient& self = *this;
     return const_cast<MonitClientComputer&>(self.computer(id));

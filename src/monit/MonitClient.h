@@ -211,6 +211,9 @@ public:
     uint32_t refreshInterval() const { return refreshInterval_; }
     // TCP connections the HTTP client has opened so far.
     long connectionCount() const;
+    // Certificate checks of HTTPS services (see tkl::HttpClient); set before
+    // start().
+    void setTlsVerification(const std::string& caFile, bool verifyHost);
     // An identifier as one path segment: characters outside the segment's
     // set percent-encoded, "." and ".." with their dots encoded.
     static std::string pathSegment(const std::string& id);

@@ -4,6 +4,7 @@
 #include "monit/MonitClient.h"
 #include "monit/MonitClientLock.h"
 #include "tkl/Exception.h"
+#include "tkl/Json.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
@@ -92,7 +93,17 @@ tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base
     tkl::HttpClientResponse response;
     {
         std::lock_guard<std::mutex> guard(requestMutex_);
-        response = http_.send(method, request, data);
+        try {
+            response = http_.send(method, request, data);
+        } catch (const tkl::ProtocolException&) {
+            // libcurl's reason (a refused connection, a certificate problem)
+            // goes into the log line.
+            std::string reason = http_.lastErrorText();
+            if (!reason.empty()) {
+                log += " Transfer: " + reason;
+            }
+            throw;
+        }
     }
     if (response.status() != 200) {
         throw tkl::IOException("HTTP Error " + std::to_string(response.status()),

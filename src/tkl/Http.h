@@ -156,7 +156,7 @@ public:
     using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 
     // Time-out 30000 ms, user agent "HttpClient/1.0". HTTPS peers are not
-    // verified.
+    // verified until setTlsVerification().
     HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
@@ -186,8 +186,17 @@ public:
     virtual HttpClientResponse send(const std::string& method, const HttpClientRequest& request,
                                     const HttpClientData& data);
 
+    // HTTPS peers of later connections: with a CA file (PEM) the peer's
+    // certificate must chain to one of its certificates, and with verifyHost
+    // its name must also match the URL's host. An empty file accepts any
+    // certificate again (verifyHost is then ignored).
+    void setTlsVerification(const std::string& caFile, bool verifyHost);
+
     // libcurl result of the last header setup or transfer.
     int lastResult() const { return lastResult_; }
+    // libcurl's own words for the last failed transfer ("SSL certificate
+    // problem: certificate has expired"); empty after a success.
+    std::string lastErrorText() const;
 
     // Abort, safe from any thread: a transfer in progress (connecting,
     // sending or waiting) ends at once with tkl::ProtocolException, and so
@@ -207,6 +216,7 @@ private:
     std::unique_ptr<Curl> curl_;
     int32_t timeout_ = 30000;
     std::string userAgent_;
+    std::string caFile_;
     int lastResult_ = 0;
     std::atomic<bool> aborted_{false};
     std::atomic<long> connects_{0};

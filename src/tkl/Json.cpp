@@ -64,8 +64,12 @@ void appendQuoted(std::string& out, const QString& text) {
     out += '"';
 }
 
-// Integral numbers exactly, other numbers in the shortest text that reads
-// back as the same double. JSON has no infinity or NaN: those become null.
+// Integral numbers exactly, other numbers with six significant digits as a
+// stream writes them by default (230.123456 gives 230.123, 1e-7 gives 1e-07),
+// in the classic locale whatever the process's locale says, so a float
+// widened to double is sent as 91.4 and not with its binary noise. Integral
+// numbers beyond 64 bits get the shortest text that reads back as the same
+// double. JSON has no infinity or NaN: those become null.
 void appendNumber(std::string& out, const QJsonValue& value) {
     const QVariant variant = value.toVariant();
     if (variant.type() == QVariant::LongLong) {
@@ -77,6 +81,8 @@ void appendNumber(std::string& out, const QJsonValue& value) {
         out += "null";
         return;
     }
+    char buffer[64];
+    std::to_chars_result result;
     if (std::trunc(number) == number) {
         if (number >= 0 && number < 18446744073709551616.0) {
             out += std::to_string(static_cast<unsigned long long>(number));
@@ -86,9 +92,11 @@ void appendNumber(std::string& out, const QJsonValue& value) {
             out += std::to_string(static_cast<long long>(number));
             return;
         }
+        result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    } else {
+        result =
+            std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 6);
     }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
     out.append(buffer, result.ptr);
 }
 

@@ -1,5 +1,6 @@
 #include "tkl/Thread.h"
 
+#include <algorithm>
 #include <system_error>
 #include <type_traits>
 
@@ -198,8 +199,22 @@ void Timer::TimerThread::run(Thread* thread) {
     while (!thread->isStopRequested()) {
         // The period runs from the end of one call to the start of the next,
         // so a slow callback delays the next call instead of causing a burst.
-        Clock::time_point due = last + std::chrono::milliseconds(owner_->interval());
-        if (thread->waitForStopUntil(due)) {
+        // A restartWait() while waiting moves the due time later; the wait
+        // goes on until the latest due time has passed.
+        Clock::time_point due;
+        bool stopped = false;
+        for (;;) {
+            Clock::time_point restarted{Clock::duration(owner_->restartedAt_.load())};
+            due = std::max(last, restarted) + std::chrono::milliseconds(owner_->interval());
+            if (Clock::now() >= due) {
+                break;
+            }
+            if (thread->waitForStopUntil(due)) {
+                stopped = true;
+                break;
+            }
+        }
+        if (stopped) {
             break;
         }
         try {
@@ -236,6 +251,10 @@ void Timer::stop() {
 
 void Timer::setInterval(uint32_t interval) {
     interval_ = interval;
+}
+
+void Timer::restartWait() {
+    restartedAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 bool Timer::isRunning() {

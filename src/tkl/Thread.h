@@ -149,6 +149,10 @@ public:
     virtual void stop();
     // Milliseconds; a change applies from the next wait on.
     virtual void setInterval(uint32_t interval);
+    // Begins the wait for the next call again now: the next call comes one
+    // interval from now (or later), as if a call had just ended. For owners
+    // that do the timer's work themselves between two calls.
+    void restartWait();
     virtual bool isRunning();
     virtual bool isStopRequested();
     virtual uint32_t interval();
@@ -164,6 +168,8 @@ protected:
 
 private:
     std::atomic<uint32_t> interval_{0};
+    // Steady-clock time (ns since its epoch) of the last restartWait().
+    std::atomic<int64_t> restartedAt_{0};
     TimerThread timerThread_;
     bool oneShot_;
 };

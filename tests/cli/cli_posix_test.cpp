@@ -1,6 +1,7 @@
 // The custovia tool end to end: the built program runs as a child process
 // against a simulator in this process; its output, JSON and exit codes are
 // checked.
+#include "../TlsTestSupport.h"
 #include "sim/Simulator.h"
 
 #include <gtest/gtest.h>
@@ -379,6 +380,26 @@ TEST_F(CliTest, UnreachableHostFailsAfterTheTimeout) {
     EXPECT_EQ(mixed.exit, 1);
     EXPECT_NE(mixed.out.find(ids_.at(0)), std::string::npos) << mixed.out;
     EXPECT_NE(mixed.out.find("No answer"), std::string::npos);
+}
+
+TEST_F(CliTest, CaFileChecksTheCertificateOfHttpsServices) {
+    tlstest::Certificates certs;
+    custovia::sim::Options o;
+    o.devices = 1;
+    o.realTime = false;
+    o.tlsCert = certs.good.cert;
+    o.tlsKey = certs.good.key;
+    custovia::sim::Simulator secure(o);
+    secure.start();
+    Result trusted =
+        run({"--host", secure.url(), "--ca-file", certs.ca.cert, "--timeout", "20", "status"});
+    EXPECT_EQ(trusted.exit, 0) << trusted.err;
+    EXPECT_NE(trusted.out.find(secure.deviceIds().at(0)), std::string::npos) << trusted.out;
+    Result refused =
+        run({"--host", secure.url(), "--ca-file", certs.otherCa.cert, "--timeout", "4", "status"});
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_NE(refused.err.find("no answer"), std::string::npos) << refused.err;
+    EXPECT_EQ(run({"--ca-file", certs.files("missing").cert, "status"}).exit, 2);
 }
 
 TEST_F(CliTest, BadUsageExitsTwoBeforeAnythingIsSent) {

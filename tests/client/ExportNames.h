@@ -43,4 +43,8 @@ const char* const kExports[] = {"openCli",
                                 "devShutdownConfig",
                                 "notifyConfig"};
 
+// The functions of custovia_ext.h the library exports so far, in the same
+// frame.
+const char* const kExtensionExports[] = {"setTlsVerification"};
+
 }  // namespace clienttest

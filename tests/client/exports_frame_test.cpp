@@ -6,22 +6,33 @@
 
 using clienttest::Handle;
 
-TEST(ExportFrame, NullHandleIsRejectedByEveryExport) {
-    closeCli(nullptr);  // harmless
+// A null handle, a pointer openCli() never returned and a closed handle are
+// all refused; closing any of them does nothing (no double delete).
+TEST(ExportFrame, HandlesThatAreNotLiveAreRejectedByEveryExport) {
+    int notAHandle = 0;
+    CustoviaHandle closed = openCli();
+    ASSERT_NE(closed, nullptr);
+    closeCli(closed);
     const char* d = "dev";
-    EXPECT_EQ(connectCli(nullptr, "http://127.0.0.1:1"), -202);
-    EXPECT_EQ(disconnectCli(nullptr, "h"), -202);
-    EXPECT_EQ(isConnected(nullptr, "h"), -202);
-    EXPECT_EQ(getHostCount(nullptr, nullptr), -202);
-    EXPECT_EQ(getComputerCount(nullptr, nullptr, nullptr), -202);
-    EXPECT_EQ(getDeviceCount(nullptr, nullptr, nullptr, nullptr), -202);
-    custovia::Device device;
-    CustoviaDevices devices;
-    EXPECT_EQ(getDevice(nullptr, nullptr, nullptr, d, &device), -202);
-    EXPECT_EQ(getDeviceList(nullptr, nullptr, nullptr, &devices), -202);
-    EXPECT_EQ(deleteDevice(nullptr, nullptr, nullptr, d), -202);
-    EXPECT_EQ(manualDevShutdown(nullptr, nullptr, nullptr, d), -202);
-    EXPECT_EQ(changeColorDevice(nullptr, nullptr, nullptr, d, 1, 2, 3, false), -202);
+    for (CustoviaHandle handle : {CustoviaHandle(nullptr), CustoviaHandle(&notAHandle), closed}) {
+        closeCli(handle);
+        EXPECT_EQ(connectCli(handle, "http://127.0.0.1:1"), -202);
+        EXPECT_EQ(disconnectCli(handle, "h"), -202);
+        EXPECT_EQ(isConnected(handle, "h"), -202);
+        EXPECT_EQ(getHostCount(handle, nullptr), -202);
+        EXPECT_EQ(getComputerCount(handle, nullptr, nullptr), -202);
+        EXPECT_EQ(getDeviceCount(handle, nullptr, nullptr, nullptr), -202);
+        custovia::Device device;
+        CustoviaDevices devices;
+        EXPECT_EQ(getDevice(handle, nullptr, nullptr, d, &device), -202);
+        EXPECT_EQ(getDeviceList(handle, nullptr, nullptr, &devices), -202);
+        EXPECT_EQ(deleteDevice(handle, nullptr, nullptr, d), -202);
+        EXPECT_EQ(manualDevShutdown(handle, nullptr, nullptr, d), -202);
+        EXPECT_EQ(changeColorDevice(handle, nullptr, nullptr, d, 1, 2, 3, false), -202);
+        tkl::Logger* logger = nullptr;
+        EXPECT_EQ(getLogger(handle, "x", &logger), -202);
+    }
+    EXPECT_EQ(notAHandle, 0);
 }
 
 TEST(ExportFrame, MissingReceiversContainersAndRecordsAreRejected) {

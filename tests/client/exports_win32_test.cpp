@@ -93,7 +93,13 @@ TEST(DllExports, EveryFunctionUnderItsPlainAndDecoratedName) {
         }
     }
     const size_t perFunction = sizeof(void*) == 4 ? 2 : 1;
-    EXPECT_EQ(cNames.size(), perFunction * (sizeof kExports / sizeof kExports[0]));
+    for (const char* name : clienttest::kExtensionExports) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(GetProcAddress(module, name), nullptr);
+    }
+    EXPECT_EQ(cNames.size(), perFunction * (sizeof kExports / sizeof kExports[0] +
+                                            sizeof clienttest::kExtensionExports /
+                                                sizeof clienttest::kExtensionExports[0]));
     FreeLibrary(module);
 }
 

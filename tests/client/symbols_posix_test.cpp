@@ -33,6 +33,9 @@ TEST(Symbols, TheThirtyNineExportsHaveCLinkage) {
     for (const char* name : kExports) {
         EXPECT_NE(dlsym(library, name), nullptr) << name;
     }
+    for (const char* name : clienttest::kExtensionExports) {
+        EXPECT_NE(dlsym(library, name), nullptr) << name;
+    }
     dlclose(library);
 }
 

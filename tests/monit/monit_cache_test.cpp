@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "SimClient.h"
+#include "tkl/Json.h"
 
 using custovia::MonitClient;
 using custovia::sim::FaultKind;

@@ -8,6 +8,7 @@
 
 #include "SimClient.h"
 #include "sim/HttpServer.h"
+#include "tkl/Json.h"
 #include "tkl/System.h"
 
 using custovia::CusConfig;

@@ -1,15 +1,30 @@
 #pragma once
 // A small libcurl client for the simulator tests: one keep-alive handle,
-// JSON answers parsed with Qt.
+// JSON answers parsed with Qt. And the tests' wait for a condition.
 
 #include <curl/curl.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace simtest {
+
+// Waits until `done` holds or the deadline passes.
+template <typename F>
+bool eventually(F done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 struct Reply {
     long status = 0;  // 0: no HTTP answer at all
@@ -33,6 +48,9 @@ public:
     Client& operator=(const Client&) = delete;
 
     void setTimeoutMs(long ms) { timeoutMs_ = ms; }
+    // HTTPS: the peer must chain to this file's certificates; by default any
+    // certificate is accepted.
+    void setCaFile(const std::string& file) { caFile_ = file; }
 
     Reply send(const std::string& method, const std::string& path, const std::string& body = "",
                bool withBody = false) {
@@ -47,6 +65,12 @@ public:
         curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, timeoutMs_);
         curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, method.c_str());
+        if (caFile_.empty()) {
+            curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+            curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+        } else {
+            curl_easy_setopt(curl_, CURLOPT_CAINFO, caFile_.c_str());
+        }
         if (withBody || !body.empty()) {
             curl_easy_setopt(curl_, CURLOPT_POSTFIELDS, body.c_str());
             curl_easy_setopt(curl_, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
@@ -77,6 +101,7 @@ private:
     }
 
     std::string base_;
+    std::string caFile_;
     CURL* curl_;
     long timeoutMs_ = 10000;
 };

@@ -16,6 +16,7 @@ using custovia::sim::FaultRule;
 using custovia::sim::Options;
 using custovia::sim::Simulator;
 using simtest::Client;
+using simtest::eventually;
 using simtest::Reply;
 using namespace std::chrono_literals;
 
@@ -34,19 +35,6 @@ FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
     r.prefix = prefix;
     r.count = count;
     return r;
-}
-
-// Waits until `done` holds or the deadline passes.
-template <typename F>
-bool eventually(F done, std::chrono::milliseconds limit = 5000ms) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 }  // namespace

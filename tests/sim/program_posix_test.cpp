@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <QJsonArray>
 
 #include <fcntl.h>
@@ -156,6 +159,35 @@ TEST(Program, ServesSeveralAddressesOnOnePort) {
     EXPECT_EQ(b.get("/api").json()["ip"].toString(), "127.0.0.2");
     p.signal(SIGTERM);
     EXPECT_EQ(p.wait(5s), 0);
+}
+
+TEST(Program, TlsServesHttpsWithASelfSignedCertificateItNames) {
+    Program p({"--port", "0", "--tls", "--devices", "1"});
+    std::string url = p.line();
+    ASSERT_EQ(url.rfind("https://127.0.0.1:", 0), 0u) << url << p.allStderr();
+    p.line();  // the summary
+    std::string written = p.line();
+    const std::string prefix = "custovia-sim: self-signed certificate written to ";
+    ASSERT_EQ(written.rfind(prefix, 0), 0u) << written;
+    const std::string cert =
+        written.substr(prefix.size(), written.find(' ', prefix.size()) - prefix.size());
+    simtest::Client https(url);
+    https.setCaFile(cert);
+    simtest::Reply reply = https.get("/api/device");
+    EXPECT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.json()["devices"].toArray().size(), 1);
+    p.signal(SIGTERM);
+    EXPECT_EQ(p.wait(5s), 0);
+
+    // A certificate without its key, or beside --tls, is a usage error.
+    Program alone({"--tls-cert", cert});
+    EXPECT_EQ(alone.wait(10s), 2);
+    Program both({"--tls", "--tls-cert", cert, "--tls-key", cert});
+    EXPECT_EQ(both.wait(10s), 2);
+    Program notAKey({"--port", "0", "--tls-cert", cert, "--tls-key", cert});
+    EXPECT_EQ(notAKey.wait(10s), 1);
+    EXPECT_NE(notAKey.allStderr().find("cannot use the key"), std::string::npos);
+    QFileInfo(QString::fromStdString(cert)).dir().removeRecursively();
 }
 
 TEST(Program, BusyPortFailsWithAClearMessage) {

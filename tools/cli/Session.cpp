@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "client/custovia_ext.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
@@ -189,6 +190,10 @@ void Session::open(const OpenOptions& wait) {
         hosts.push_back(h);
     }
     setupLogging();
+    if (!options_.caFile.empty()) {
+        check(setTlsVerification(handle_, options_.caFile.c_str(), 1),
+              "cannot read the certificate file " + options_.caFile);
+    }
     for (const auto& h : hosts) {
         check(connectCli(handle_, h.url.c_str()), "cannot connect to " + h.url);
         hosts_.push_back(h);

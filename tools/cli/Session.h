@@ -46,6 +46,7 @@ struct GlobalOptions {
     double timeout = 10;  // seconds to wait for the first data
     std::string logLevel;
     std::string logFile;
+    std::string caFile;  // HTTPS services must present a certificate of this authority
     ColorMode color = ColorMode::Auto;
 };
 

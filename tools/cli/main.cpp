@@ -99,6 +99,11 @@ void addGlobalOptions(CLI::App& app, Parsed& p) {
                    "write the library's log to this file (default: standard error when a "
                    "level is given)")
         ->type_name("FILE");
+    app.add_option("--ca-file", g.caFile,
+                   "check HTTPS services: certificates issued by this authority (PEM) for "
+                   "the host named")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
     app.add_option("--color", p.color, "colour on a terminal: auto, always or never")
         ->type_name("WHEN")
         ->capture_default_str()

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "sim/Socket.h"
+#include "sim/TlsChannel.h"
 
 namespace custovia {
 namespace sim {
@@ -43,17 +44,24 @@ void addressOf(socket_t fd, bool peer, std::string& ip, int& port) {
 
 // A connection as httplib sees it. Writes are collected and sent in one go
 // when the response is complete or before the next read (so that an interim
-// "100 Continue" reaches the client before its body is awaited).
+// "100 Continue" reaches the client before its body is awaited). With a TLS
+// channel the same bytes travel encrypted; every wait stays a socket wait.
 class Connection : public httplib::Stream {
 public:
-    Connection(socket_t fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
+    Connection(socket_t fd, const std::atomic<bool>& stopping, TlsChannel* tls)
+        : fd_(fd), stopping_(stopping), tls_(tls) {}
 
     // Waits up to `ms` for data; false on timeout, stop, or a closed peer.
     // Bytes already received and not yet read count as data.
     bool waitReadable(int ms) const {
-        if (pos_ < len_) {
+        if (pos_ < len_ || (tls_ && tls_->hasBuffered())) {
             return true;
         }
+        return waitSocket(ms);
+    }
+
+    // Waits up to `ms` for bytes on the socket itself.
+    bool waitSocket(int ms) const {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (!stopping_) {
             int rc = net::waitReadable(fd_, kPollSliceMs);
@@ -81,10 +89,14 @@ public:
             if (!flush() || !waitReadable(kReadTimeoutMs)) {
                 return -1;
             }
-            ssize_t n = net::receive(fd_, in_, sizeof(in_));
+            ssize_t n = tls_ ? receivePlain() : net::receive(fd_, in_, sizeof(in_));
             if (n <= 0) {
                 return n;
             }
+            if (!tls_ && first_ && refuseTls(static_cast<std::size_t>(n))) {
+                return -1;
+            }
+            first_ = false;
             pos_ = 0;
             len_ = static_cast<std::size_t>(n);
         }
@@ -116,25 +128,108 @@ public:
             out_.clear();
             return false;
         }
-        std::size_t sent = 0;
-        while (sent < out_.size()) {
-            ssize_t n = net::send(fd_, out_.data() + sent, out_.size() - sent);
-            if (n <= 0) {
-                out_.clear();
-                return false;
-            }
-            sent += static_cast<std::size_t>(n);
+        bool ok = true;
+        if (tls_) {
+            ok = out_.empty() || tls_->write(out_.data(), out_.size());
+            out_.clear();
+            ok = ok && sendRaw(tls_->takeOutgoing());
+        } else {
+            ok = sendRaw(out_);
         }
         out_.clear();
-        return true;
+        return ok;
+    }
+
+    // The TLS handshake, within the read time-out and the stop.
+    bool handshake() {
+        for (;;) {
+            TlsChannel::Result r = tls_->handshake();
+            if (!sendRaw(tls_->takeOutgoing()) || r != TlsChannel::Result::NeedInput) {
+                return r == TlsChannel::Result::Done;
+            }
+            if (!feedTls()) {
+                return false;
+            }
+        }
+    }
+
+    // Ends the session with its closing alert, unless the connection is to
+    // close without a word.
+    void closeTls() {
+        if (tls_ && !dropped) {
+            tls_->close();
+            sendRaw(tls_->takeOutgoing());
+        }
     }
 
     bool dropped = false;
     bool closeAfter = false;
 
 private:
+    bool sendRaw(const std::string& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            ssize_t n = net::send(fd_, bytes.data() + sent, bytes.size() - sent);
+            if (n <= 0) {
+                return false;
+            }
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    // Waits for encrypted bytes and hands them to the channel.
+    bool feedTls() {
+        char raw[16384];
+        if (!waitSocket(kReadTimeoutMs)) {
+            return false;
+        }
+        ssize_t n = net::receive(fd_, raw, sizeof(raw));
+        if (n <= 0) {
+            return false;
+        }
+        tls_->feed(raw, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    // Decrypted bytes into in_: the count, 0 when the peer ended the session,
+    // -1 on failure or time-out.
+    ssize_t receivePlain() {
+        for (;;) {
+            TlsChannel::Result r;
+            std::size_t n = tls_->read(in_, sizeof(in_), &r);
+            if (n > 0) {
+                return static_cast<ssize_t>(n);
+            }
+            if (r == TlsChannel::Result::Closed) {
+                return 0;
+            }
+            if (r != TlsChannel::Result::NeedInput || !sendRaw(tls_->takeOutgoing()) ||
+                !feedTls()) {
+                return -1;
+            }
+        }
+    }
+
+    // A TLS handshake sent to the plain server gets a short plain answer at
+    // once, which the client's TLS layer reports as a wrong protocol, instead
+    // of waiting for a request line that never comes.
+    bool refuseTls(std::size_t n) {
+        if (n < 3 || in_[0] != 0x16 || in_[1] != 0x03) {
+            return false;
+        }
+        static const char answer[] =
+            "HTTP/1.1 400 Bad Request\r\nConnection: close\r\nContent-Type: text/plain\r\n"
+            "Content-Length: 30\r\n\r\nThis port serves plain HTTP.\r\n";
+        sendRaw(std::string(answer, sizeof(answer) - 1));
+        dropped = true;
+        return true;
+    }
+
     socket_t fd_;
     const std::atomic<bool>& stopping_;
+    TlsChannel* tls_;
+    bool first_ = true;  // no byte received yet
     std::string out_;
     char in_[16384];
     std::size_t pos_ = 0;  // next unread byte of in_
@@ -221,7 +316,10 @@ private:
 
 }  // namespace
 
-HttpServer::HttpServer() {
+HttpServer::HttpServer(const std::string& certFile, const std::string& keyFile) {
+    if (!certFile.empty() || !keyFile.empty()) {
+        tls_ = std::make_unique<TlsContext>(certFile, keyFile);
+    }
     new_task_queue = [] { return new ConnectionThreads(); };
     // httplib's default options would let a second simulator share a busy
     // port silently.
@@ -293,16 +391,28 @@ bool HttpServer::process_and_close_socket(socket_t sock) {
     }
     net::setNoDelay(sock);
     bool ok = false;
-    {
-        Connection conn(sock, stopping_);
+    std::unique_ptr<TlsChannel> tls;
+    try {
+        if (tls_) {
+            tls = std::make_unique<TlsChannel>(*tls_);
+        }
+    } catch (const std::exception&) {
+        // No session (out of memory): the connection just closes.
+    }
+    if (!tls_ || tls) {
+        Connection conn(sock, stopping_, tls.get());
         current = &conn;
-        while (!stopping_ && conn.waitReadable(kKeepAliveMs)) {
+        bool ready = !tls || conn.handshake();
+        while (ready && !stopping_ && conn.waitReadable(kKeepAliveMs)) {
             bool closed = false;
             ok = process_request(conn, false, closed,
                                  [&conn](httplib::Request& req) { readOtherBody(conn, req); });
             if (!conn.flush() || !ok || closed || conn.closeAfter) {
                 break;
             }
+        }
+        if (ready) {
+            conn.closeTls();
         }
         current = nullptr;
     }

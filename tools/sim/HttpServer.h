@@ -6,11 +6,13 @@
 //   acknowledgement otherwise),
 // - keep connections alive for as many requests as the client sends,
 // - close a connection without answering (fault injection),
-// - stop promptly: open connections are shut down, waits are woken.
+// - stop promptly: open connections are shut down, waits are woken,
+// - serve HTTPS through OpenSSL over the same connection handling.
 
 #include <httplib.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -19,9 +21,14 @@
 namespace custovia {
 namespace sim {
 
+class TlsContext;
+
 class HttpServer : public httplib::Server {
 public:
-    HttpServer();
+    // With a certificate and key (PEM files) every connection speaks TLS.
+    // Throws std::runtime_error when they cannot be used.
+    HttpServer(const std::string& certFile = std::string(),
+               const std::string& keyFile = std::string());
     ~HttpServer() override;
 
     // Binds host:port (0: any) without SO_REUSEPORT, so a busy port fails.
@@ -42,6 +49,7 @@ public:
 private:
     bool process_and_close_socket(socket_t sock) override;
 
+    std::unique_ptr<TlsContext> tls_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::set<socket_t> open_;

@@ -89,7 +89,7 @@ void Simulator::start() {
         std::string error, failed;
         for (std::size_t i = 0; i < d_->hosts.size() && error.empty(); ++i) {
             Host& h = *d_->hosts[i];
-            h.server = std::make_unique<HttpServer>();
+            h.server = std::make_unique<HttpServer>(d_->options.tlsCert, d_->options.tlsKey);
             int bound = h.server->bindTo(h.address, port, &error);
             if (bound < 0) {
                 failed = h.address + ":" + std::to_string(port);
@@ -173,7 +173,9 @@ std::string Simulator::url(int host) const {
     if (a.find(':') != std::string::npos) {
         a = "[" + a + "]";  // an IPv6 address
     }
-    return "http://" + a + ":" + std::to_string(d_->port);
+    const char* scheme =
+        d_->options.tlsCert.empty() && d_->options.tlsKey.empty() ? "http://" : "https://";
+    return scheme + a + ":" + std::to_string(d_->port);
 }
 
 bool Simulator::setOutage(bool on, const std::string& device, int host) {

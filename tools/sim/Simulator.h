@@ -99,6 +99,10 @@ struct Options {
     int outageEverySec = 0;       // scheduled outages: period in simulated seconds (0: none)
     int outageLengthSec = 30;     // and their length
     std::vector<FaultRule> faults;
+    // Set: every address serves HTTPS with this certificate and key (PEM
+    // files), control interface included; start() fails when they cannot be used.
+    std::string tlsCert;
+    std::string tlsKey;
     std::size_t journalLimit = 20000;  // older entries are dropped beyond this
     // Called on the serving thread once a request of the monitoring interface
     // is answered (status 0: closed without an answer).
@@ -122,7 +126,7 @@ public:
 
     int port() const;
     std::string address(int host = 0) const;
-    std::string url(int host = 0) const;  // "http://127.0.0.1:PORT"
+    std::string url(int host = 0) const;  // "http://127.0.0.1:PORT" (https with TLS)
     int hostCount() const;
     const Options& options() const;
 

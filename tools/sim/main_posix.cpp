@@ -1,6 +1,7 @@
 // custovia-sim: serves simulated UPS units the way the monitoring service
 // does, until SIGINT or SIGTERM.
 #include "sim/Simulator.h"
+#include "sim/TlsCertificates.h"
 
 #include <CLI/CLI.hpp>
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> faults;
     bool frozen = false;
     bool log = false;
+    bool selfSigned = false;
 
     CLI::App app{
         "custovia-sim: a stand-in for the Custovia monitoring service with simulated "
@@ -91,6 +93,16 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 86400 * 365));
     app.add_flag("--log", log, "print one line per request on standard error");
     app.add_option("--fault", faults, "inject a fault (syntax below); repeatable");
+    auto* cert = app.add_option("--tls-cert", o.tlsCert, "serve HTTPS with this certificate (PEM)")
+                     ->check(CLI::ExistingFile);
+    auto* key = app.add_option("--tls-key", o.tlsKey, "and this private key (PEM)")
+                    ->check(CLI::ExistingFile);
+    cert->needs(key);
+    key->needs(cert);
+    app.add_flag("--tls", selfSigned,
+                 "serve HTTPS with a new self-signed certificate for 127.0.0.1 and localhost")
+        ->excludes(cert)
+        ->excludes(key);
 
     try {
         app.parse(argc, argv);
@@ -124,6 +136,17 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    if (selfSigned) {
+        try {
+            custovia::sim::CertificateFiles files = custovia::sim::writeSelfSigned();
+            o.tlsCert = files.cert;
+            o.tlsKey = files.key;
+        } catch (const std::exception& e) {
+            std::cerr << "custovia-sim: " << e.what() << std::endl;
+            return 1;
+        }
+    }
+
     std::unique_ptr<custovia::sim::Simulator> simulator;
     try {
         simulator = std::make_unique<custovia::sim::Simulator>(o);
@@ -141,6 +164,10 @@ int main(int argc, char** argv) {
         std::cout << "custovia-sim: " << o.devices << " local device(s) and " << o.computers
                   << " remote computer(s) per address; control interface at " << sim.url(0)
                   << "/_sim; stop with Ctrl-C" << std::endl;
+        if (selfSigned) {
+            std::cout << "custovia-sim: self-signed certificate written to " << o.tlsCert
+                      << " (its key: " << o.tlsKey << ")" << std::endl;
+        }
         int sig = 0;
         sigwait(&stopSignals, &sig);
         sim.stop();

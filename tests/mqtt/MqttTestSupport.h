@@ -1,0 +1,228 @@
+// Real parts for the MQTT tests: a mosquitto broker run as a child process
+// on 127.0.0.1 and a port of its own, and a subscriber that keeps the last
+// message of every topic.
+#pragma once
+
+#include <mosquitto.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mqtt_test {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits until `done` holds or `seconds` pass; true when it held.
+inline bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
+    auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    while (!done()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// A port nobody listens on right now, chosen by the system.
+inline int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+inline bool canConnect(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    return ok;
+}
+
+// A temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/custovia-mqtt-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name, const std::string& content) const {
+        std::string p = path_ + "/" + name;
+        std::ofstream(p) << content;
+        return p;
+    }
+
+private:
+    std::string path_;
+};
+
+// mosquitto with a configuration file of the test's own: one listener on
+// 127.0.0.1, no persistence (a restart loses every retained message).
+class Broker {
+public:
+    // `extra`: more configuration lines for the listener (TLS, passwords).
+    explicit Broker(std::string extra = "allow_anonymous true\n") : extra_(std::move(extra)) {
+        port_ = freePort();
+        start();
+    }
+    ~Broker() { stop(); }
+
+    void start() {
+        std::string config = dir_.file("mosquitto.conf", "listener " + std::to_string(port_) +
+                                                             " 127.0.0.1\n" + extra_ +
+                                                             "persistence false\n"
+                                                             "user " +
+                                                             runAs() +
+                                                             "\n"
+                                                             "log_dest none\n");
+        pid_ = fork();
+        if (pid_ == 0) {
+            // Its own warnings (running as root) go to a file beside the configuration.
+            freopen((dir_.path() + "/mosquitto.log").c_str(), "a", stderr);
+            execlp("mosquitto", "mosquitto", "-c", config.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (!waitUntil([&] { return canConnect(port_); }, 10)) {
+            throw std::runtime_error("mosquitto did not start on port " + std::to_string(port_));
+        }
+    }
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    // Started as root, mosquitto changes to its own user and could no longer
+    // read the test's files: it stays the user that runs the test.
+    static std::string runAs() {
+        const char* user = std::getenv("USER");
+        return geteuid() == 0 ? "root" : (user ? user : "nobody");
+    }
+    int port() const { return port_; }
+    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    std::string extra_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+};
+
+// Subscribes to everything and keeps, per topic, the last payload and how
+// many messages came.
+class Subscriber {
+public:
+    explicit Subscriber(int port, const std::string& pattern = "#") {
+        mosquitto_lib_init();
+        mosq_ = mosquitto_new(nullptr, true, this);
+        mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* self, int rc) {
+            if (rc == 0) {
+                mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->pattern_.c_str(),
+                                    1);
+            }
+        });
+        mosquitto_message_callback_set(
+            mosq_, [](mosquitto*, void* self, const mosquitto_message* m) {
+                auto* s = static_cast<Subscriber*>(self);
+                std::lock_guard<std::mutex> lock(s->mutex_);
+                std::string payload(static_cast<const char*>(m->payload), m->payloadlen);
+                s->last_[m->topic] = payload;
+                ++s->count_[m->topic];
+                ++s->total_;
+                if (s->onMessage_) {
+                    s->onMessage_(m->topic, payload);
+                }
+            });
+        pattern_ = pattern;
+        mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
+        mosquitto_connect(mosq_, "127.0.0.1", port, 30);
+        mosquitto_loop_start(mosq_);
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(mosq_);
+        mosquitto_loop_stop(mosq_, false);
+        mosquitto_destroy(mosq_);
+    }
+    // Runs on the network thread for every message, under the lock.
+    void onMessage(std::function<void(const std::string&, const std::string&)> f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        onMessage_ = std::move(f);
+    }
+    // The last payload of a topic; "" when none came or it was cleared.
+    std::string last(const std::string& topic) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = last_.find(topic);
+        return it == last_.end() ? std::string() : it->second;
+    }
+    bool has(const std::string& topic) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_.count(topic) > 0;
+    }
+    int count(const std::string& topic) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = count_.find(topic);
+        return it == count_.end() ? 0 : it->second;
+    }
+    std::map<std::string, std::string> all() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        last_.clear();
+        count_.clear();
+    }
+    uint64_t total() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return total_;
+    }
+    QJsonObject json(const std::string& topic) const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(last(topic))).object();
+    }
+    // Publishes from this client.
+    void publish(const std::string& topic, const std::string& payload, bool retain = false) {
+        mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), 1, retain);
+    }
+
+private:
+    mosquitto* mosq_ = nullptr;
+    std::string pattern_;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> last_;
+    std::map<std::string, int> count_;
+    uint64_t total_ = 0;
+    std::function<void(const std::string&, const std::string&)> onMessage_;
+};
+
+}  // namespace mqtt_test
