@@ -26,15 +26,21 @@ std::string trim(const std::string& text) {
 
 std::string readFile(const std::string& path, const char* what) {
     std::ifstream in(path, std::ios::binary);
-    std::string text;
+    std::ostringstream text;
+    // A folder opens but does not read: the stream then fails or throws.
+    bool ok = false;
     if (in) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        try {
+            text << in.rdbuf();
+            ok = !in.bad() && !text.fail();
+        } catch (const std::exception&) {
+            ok = false;
+        }
     }
-    // A folder opens but does not read.
-    if (!in || in.bad()) {
+    if (!ok) {
         throw StartError(std::string("cannot read ") + what + " \"" + path + "\"", kExitUsage);
     }
-    return text;
+    return text.str();
 }
 
 }  // namespace

@@ -26,6 +26,13 @@ Server::Server(Gateway& gateway, const Options& options) : gateway_(gateway), op
     // A stream client whose socket stays full this long is dropped.
     server_.set_write_timeout(2, 0);
     server_.set_keep_alive_max_count(100);
+    // SO_REUSEADDR only: cpp-httplib's default also sets SO_REUSEPORT, which
+    // would let a second gateway share a port that is in use instead of
+    // failing to start.
+    server_.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     addPageRoutes(server_);
     addApiRoutes(server_, gateway_, options_);
     StreamLimits limits;
