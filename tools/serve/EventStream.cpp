@@ -56,7 +56,9 @@ void addEventStream(httplib::Server& server, EventRing& ring, std::atomic<int>& 
                     }
                     auto now = std::chrono::steady_clock::now();
                     if (now - cursor->lastWrite < std::chrono::milliseconds(limits.keepAliveMs)) {
-                        return true;
+                        // A client that went away frees its thread now, not
+                        // at the next write.
+                        return !sink.is_writable || sink.is_writable();
                     }
                     out = ": keep-alive\n\n";
                 }

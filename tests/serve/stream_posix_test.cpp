@@ -1,0 +1,179 @@
+// The event stream on a real server of its own: frames with ids, a resume
+// with Last-Event-ID, and a client that never reads, which is dropped while
+// the others go on.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "ServeTestSupport.h"
+#include "serve/EventStream.h"
+
+using namespace custovia::serve;
+using namespace serve_test;
+
+namespace {
+
+CustoviaEvent event(uint64_t seq, std::size_t textSize = 10) {
+    CustoviaEvent e;
+    e.seq = seq;
+    e.kindName = "flagRaised";
+    e.host = "127.0.0.1";
+    e.device = "SIM1";
+    e.name = "opBattery";
+    e.text = std::string(textSize, 't');
+    return e;
+}
+
+class StreamServer {
+public:
+    explicit StreamServer(std::size_t capacity) : ring(capacity) {
+        server_.new_task_queue = [] { return new httplib::ThreadPool(8); };
+        server_.set_write_timeout(1, 0);
+        server_.Get("/ping", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("pong", "text/plain");
+        });
+        StreamLimits limits;
+        limits.maxClients = 4;
+        addEventStream(server_, ring, clients, limits);
+        port = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        waitUntil([this] { return server_.is_running(); });
+    }
+    ~StreamServer() {
+        ring.stop();
+        server_.stop();
+        thread_.join();
+    }
+    EventRing ring;
+    std::atomic<int> clients{0};
+    int port = 0;
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+};
+
+// Reads the stream on a thread of its own and keeps what came.
+class Reader {
+public:
+    Reader(int port, const std::string& lastId) : client_("127.0.0.1", port) {
+        client_.set_read_timeout(30, 0);
+        thread_ = std::thread([this, lastId] {
+            httplib::Headers h;
+            if (!lastId.empty()) {
+                h.emplace("Last-Event-ID", lastId);
+            }
+            client_.Get("/api/v1/events", h, [this](const char* data, std::size_t n) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                text_.append(data, n);
+                return true;
+            });
+        });
+    }
+    ~Reader() {
+        client_.stop();
+        thread_.join();
+    }
+    std::string text() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+    bool has(const std::string& part, double seconds = 20) {
+        return waitUntil([&] { return text().find(part) != std::string::npos; }, seconds);
+    }
+
+private:
+    httplib::Client client_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::string text_;
+};
+
+TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
+    StreamServer s(4);
+    for (uint64_t i = 1; i <= 3; ++i) {
+        s.ring.push(event(i));
+    }
+    {
+        // A new client starts at the newest event: only what follows.
+        Reader fresh(s.port, "");
+        ASSERT_TRUE(fresh.has(": connected"));
+        s.ring.push(event(4));
+        ASSERT_TRUE(fresh.has("id: 4\ndata: {"));
+        EXPECT_EQ(fresh.text().find("id: 3\n"), std::string::npos);
+        EXPECT_EQ(fresh.text().rfind("retry: ", 0), 0u);
+        EXPECT_NE(fresh.text().find("\"kind\":\"flagRaised\""), std::string::npos);
+    }
+    {
+        Reader resumed(s.port, "2");
+        ASSERT_TRUE(resumed.has("id: 4\n"));
+        std::string t = resumed.text();
+        EXPECT_LT(t.find("id: 3\n"), t.find("id: 4\n"));
+        EXPECT_EQ(t.find("id: 2\n"), std::string::npos);
+        EXPECT_EQ(t.find("no longer held"), std::string::npos);
+    }
+    for (uint64_t i = 5; i <= 8; ++i) {
+        s.ring.push(event(i));
+    }
+    {
+        // Events 2 to 4 left the ring: the client is told so and gets the rest.
+        Reader late(s.port, "1");
+        ASSERT_TRUE(late.has("id: 8\n"));
+        EXPECT_NE(late.text().find(": some events are no longer held"), std::string::npos);
+        EXPECT_NE(late.text().find("id: 5\n"), std::string::npos);
+    }
+    EXPECT_TRUE(waitUntil([&] { return s.clients == 0; }));
+}
+
+TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
+    StreamServer s(100000);
+    // A client with a small receive buffer that sends its request and then
+    // reads nothing.
+    int slow = socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    setsockopt(slow, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(s.port));
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    ASSERT_EQ(connect(slow, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    std::string request = "GET /api/v1/events HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_EQ(send(slow, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+
+    Reader fast(s.port, "");
+    ASSERT_TRUE(waitUntil([&] { return s.clients == 2; }));
+    ASSERT_TRUE(fast.has(": connected"));
+    // Far more than the sockets hold: about 16 MB of events.
+    const uint64_t count = 4000;
+    for (uint64_t i = 1; i <= count; ++i) {
+        s.ring.push(event(i, 4000));
+    }
+    EXPECT_TRUE(fast.has("id: " + std::to_string(count) + "\n", 60));
+    // The slow one's server thread gave up on the full socket.
+    EXPECT_TRUE(waitUntil([&] { return s.clients == 1; }, 30));
+    httplib::Client other("127.0.0.1", s.port);
+    auto pong = other.Get("/ping");
+    ASSERT_TRUE(pong);
+    EXPECT_EQ(pong->body, "pong");
+    close(slow);
+}
+
+TEST(EventStreamTest, ClientsBeyondTheLimitAreTurnedAway) {
+    StreamServer s(10);
+    std::vector<std::unique_ptr<Reader>> readers;
+    for (int i = 0; i < 4; ++i) {
+        readers.push_back(std::make_unique<Reader>(s.port, ""));
+    }
+    ASSERT_TRUE(waitUntil([&] { return s.clients == 4; }));
+    httplib::Client c("127.0.0.1", s.port);
+    auto r = c.Get("/api/v1/events");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 503);
+    s.ring.stop();
+    readers.clear();
+}
+
+}  // namespace
