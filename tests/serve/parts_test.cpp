@@ -65,13 +65,10 @@ TEST(MetricsTest, LabelsAreEscapedAndUnitsOfADownHostAreNotExported) {
         h.computers.push_back(c);
         s.hosts.push_back(h);
     }
-    std::vector<HostState> hosts(2);
-    hosts[0].key = "up.example";
-    hosts[0].up = true;
-    hosts[1].key = "down.example";
-    hosts[1].up = false;
+    s.hosts[1].hasHealth = true;
+    s.hosts[1].health.reachable = false;
 
-    std::string text = metricsText(s, hosts);
+    std::string text = metricsText(s);
     EXPECT_NE(text.find("user_name=\"rack \\\"A\\\"\\\\left\\nrow\""), std::string::npos) << text;
     EXPECT_NE(text.find("custovia_battery_charge_ratio{host=\"up.example\",computer=\"localhost\","
                         "device=\"U-up.example\"} 0.875\n"),

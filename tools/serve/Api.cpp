@@ -92,27 +92,26 @@ int httpStatusOf(int32_t status) {
     }
 }
 
+// 200 while the program runs; the hosts' summary in the body.
 void healthz(Gateway& gateway, httplib::Response& res) {
+    tools::Snapshot s = gateway.snapshot();
     QJsonArray hosts;
     int up = 0;
-    for (const auto& h : gateway.health()) {
+    for (const auto& h : s.hosts) {
         QJsonObject o;
         o["host"] = QString::fromStdString(h.key);
         o["url"] = QString::fromStdString(h.url);
-        o["up"] = h.up;
-        if (h.fromLibrary) {
-            o["consecutiveFailures"] = h.health.consecutiveFailures;
-            o["lastSuccessMs"] = static_cast<double>(h.health.lastSuccessMs);
-            o["lastError"] = QString::fromStdString(h.health.lastError);
-        }
-        up += h.up ? 1 : 0;
+        o["up"] = hostUp(h, s.timeMs);
+        o["hostState"] = tools::hostStateToken(tools::hostState(h, s.timeMs));
+        o["reason"] = QString::fromStdString(tools::hostStateReason(h, s.timeMs));
+        up += hostUp(h, s.timeMs) ? 1 : 0;
         hosts.append(o);
     }
     QJsonObject o;
     o["status"] = "ok";
     o["hostsUp"] = up;
     o["hostsDown"] = hosts.size() - up;
-    o["events"] = gateway.hasEvents();
+    o["lastEvent"] = static_cast<double>(gateway.events().last());
     o["hosts"] = hosts;
     sendJson(res, 200, o);
 }
@@ -136,7 +135,7 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
                [&](const httplib::Request&, httplib::Response& res) { healthz(gateway, res); });
     server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
         tools::Snapshot s = gateway.snapshot();
-        res.set_content(metricsText(s, gateway.health()), "text/plain; version=0.0.4");
+        res.set_content(metricsText(s), "text/plain; version=0.0.4");
     });
     server.Get("/api/v1/hosts", [&](const httplib::Request&, httplib::Response& res) {
         sendJson(res, 200, tools::hostsJson(gateway.snapshot()));

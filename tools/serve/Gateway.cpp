@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "cli/Session.h"
-#include "serve/Library.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
@@ -72,17 +71,22 @@ Gateway::Gateway(const Options& options, std::size_t eventCapacity)
         }
     }
     if (!options_.caFile.empty()) {
-        int32_t status = lib::tlsVerification(handle_, options_.caFile.c_str(), 1);
+        int32_t status = setTlsVerification(handle_, options_.caFile.c_str(), 1);
         if (status != 1) {
             closeCli(handle_);
             handle_ = nullptr;
-            throw StartError(cli::statusMessage(status, "CA file " + options_.caFile),
-                             status == lib::kNotImplemented ? kExitFailed : kExitUsage);
+            throw StartError(cli::statusMessage(status, "CA file " + options_.caFile), kExitUsage);
         }
     }
-    lib::unreachableAfter(handle_, options_.unreachableAfter);
-    int32_t id = lib::addEventCallback(handle_, &Gateway::onEvent, this);
-    callbackId_ = id > 0 ? id : 0;
+    setUnreachableAfter(handle_, options_.unreachableAfter);
+    setEventQueueLimit(handle_, static_cast<int32_t>(eventCapacity));
+    int32_t id = addEventCallback(handle_, &Gateway::onEvent, this);
+    if (id < 1) {
+        closeCli(handle_);
+        handle_ = nullptr;
+        throw StartError(cli::statusMessage(id, "event feed"), kExitFailed);
+    }
+    callbackId_ = id;
 }
 
 Gateway::~Gateway() {
@@ -111,7 +115,7 @@ void Gateway::stop() {
         return;
     }
     if (callbackId_ > 0) {
-        lib::removeEventCallback(handle_, callbackId_);
+        removeEventCallback(handle_, callbackId_);
         callbackId_ = 0;
     }
     for (const auto& h : hosts_) {
@@ -136,35 +140,6 @@ tools::Snapshot Gateway::snapshot() const {
         return empty;
     }
     return tools::takeSnapshot(handle_, hosts_);
-}
-
-std::vector<HostState> Gateway::health() const {
-    std::shared_lock<std::shared_mutex> lock(lock_);
-    std::vector<HostState> out;
-    if (!connected_) {
-        return out;
-    }
-    CustoviaHealthList list;
-    bool fromLibrary = lib::hostHealthList(handle_, &list) >= 0;
-    for (const auto& ref : hosts_) {
-        HostState s;
-        s.key = ref.key;
-        s.url = ref.url;
-        s.fromLibrary = fromLibrary;
-        if (fromLibrary) {
-            for (const auto& h : list) {
-                if (h.host == ref.key) {
-                    s.health = h;
-                    s.up = h.reachable && h.lastSuccessMs > 0;
-                }
-            }
-        } else {
-            CustoviaComputers computers;
-            s.up = getComputerList(handle_, ref.key.c_str(), &computers) >= 0 && !computers.empty();
-        }
-        out.push_back(s);
-    }
-    return out;
 }
 
 int32_t Gateway::command(DeviceCommand command, const std::string& host,

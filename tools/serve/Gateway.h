@@ -1,8 +1,8 @@
 // The gateway's one library handle: the hosts it connects, the snapshot of
-// their data that every answer is made from, their health, the change
-// events it keeps for stream clients, and the device commands.
+// their data and health that every answer is made from, the change events it
+// keeps for stream clients, and the device commands.
 //
-// Thread safety: snapshot(), health(), command() and the event ring may be
+// Thread safety: snapshot(), command() and the event ring may be
 // used from any thread while the gateway runs; stop() waits for the calls in
 // progress, and after it they answer as if nothing were connected.
 #pragma once
@@ -19,16 +19,6 @@
 
 namespace custovia {
 namespace serve {
-
-// What the gateway knows of a host's health. Without the library's health
-// records (`fromLibrary` false) a host counts as up while its data are there.
-struct HostState {
-    std::string key;
-    std::string url;
-    bool up = false;
-    bool fromLibrary = false;
-    CustoviaHostHealth health;
-};
 
 enum class DeviceCommand { Shutdown, CancelShutdown, Discharge, MailTest };
 
@@ -51,9 +41,6 @@ public:
     void stop();
 
     tools::Snapshot snapshot() const;
-    std::vector<HostState> health() const;
-    // Whether the library delivers change events to the ring.
-    bool hasEvents() const { return callbackId_ > 0; }
     EventRing& events() { return events_; }
 
     // Runs a command on a unit of `host`'s `computer` ("localhost" or empty:

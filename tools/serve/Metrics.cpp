@@ -106,10 +106,10 @@ void declareAll(Exposition& e) {
     e.declare("custovia_failure", "gauge", "1 while the failure is present.");
 }
 
-void hostSamples(Exposition& e, const HostState& h, int64_t now) {
+void hostSamples(Exposition& e, const tools::HostView& h, int64_t now) {
     Labels l{{"host", h.key}, {"url", h.url}};
-    e.sample("custovia_host_up", l, h.up ? 1 : 0);
-    if (!h.fromLibrary) {
+    e.sample("custovia_host_up", l, hostUp(h, now) ? 1 : 0);
+    if (!h.hasHealth) {
         return;
     }
     Labels k{{"host", h.key}};
@@ -188,18 +188,21 @@ std::string escapeLabel(const std::string& value) {
     return out;
 }
 
-std::string metricsText(const tools::Snapshot& snapshot, const std::vector<HostState>& hosts) {
+bool hostUp(const tools::HostView& host, int64_t nowMs) {
+    tools::HostState state = tools::hostState(host, nowMs);
+    return state == tools::HostState::Fresh || state == tools::HostState::Stale;
+}
+
+std::string metricsText(const tools::Snapshot& snapshot) {
     Exposition e;
     declareAll(e);
-    std::map<std::string, bool> up;
-    for (const auto& h : hosts) {
+    for (const auto& h : snapshot.hosts) {
         hostSamples(e, h, snapshot.timeMs);
-        up[h.key] = h.up;
     }
     for (const auto& h : snapshot.hosts) {
         // The cache of a host that stopped answering still holds its last
         // readings; they are not exported as if they were current.
-        if (!up[h.key]) {
+        if (!hostUp(h, snapshot.timeMs)) {
             continue;
         }
         for (const auto& c : h.computers) {
