@@ -6,6 +6,7 @@
 #include <QJsonArray>
 
 #include <map>
+#include <mutex>
 #include <regex>
 #include <set>
 
@@ -278,6 +279,105 @@ TEST_F(GatewayTest, CommandsNeedTheRightTokenAndReachTheService) {
     EXPECT_GE(refused->status, 500) << refused->body;
     EXPECT_LT(jsonOf(refused->body)["status"].toInt(), 0) << refused->body;
     EXPECT_FALSE(jsonOf(refused->body)["result"].toString().isEmpty());
+}
+
+// Reads the gateway's event stream on a thread of its own.
+class StreamReader {
+public:
+    explicit StreamReader(const std::string& url) : client_(url) {
+        client_.set_read_timeout(30, 0);
+        thread_ = std::thread([this] {
+            client_.Get("/api/v1/events", [this](const char* data, std::size_t n) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                text_.append(data, n);
+                return true;
+            });
+        });
+    }
+    ~StreamReader() {
+        client_.stop();
+        thread_.join();
+    }
+    bool has(const std::string& part, double seconds = 20) {
+        return waitUntil([&] { return text().find(part) != std::string::npos; }, seconds);
+    }
+    // Whether an event of `kind` about `device` and `name` came within `seconds`.
+    bool hasEvent(const std::string& kind, const std::string& device, const std::string& name,
+                  double seconds = 20) {
+        return waitUntil(
+            [&] {
+                std::istringstream lines(text());
+                std::string line;
+                while (std::getline(lines, line)) {
+                    if (line.rfind("data: ", 0) == 0) {
+                        QJsonObject e = jsonOf(line.substr(6));
+                        if (e["kind"].toString().toStdString() == kind &&
+                            e["device"].toString().toStdString() == device &&
+                            e["name"].toString().toStdString() == name) {
+                            return true;
+                        }
+                    }
+                }
+                return false;
+            },
+            seconds);
+    }
+    std::string text() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+
+private:
+    httplib::Client client_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::string text_;
+};
+
+TEST_F(GatewayTest, AnOutageAppearsInTheStreamAndInTheMetrics) {
+    const std::string id = sim_->deviceIds("localhost", 0).front();
+    auto onBattery = [&] {
+        for (const auto& s : samples(get("/metrics")->body, "custovia_status_flag")) {
+            if (s.first.find("device=\"" + id + "\",flag=\"opBattery\"") != s.first.npos) {
+                return s.second == 1;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(onBattery());
+    StreamReader stream(gateway_->url);
+    ASSERT_TRUE(stream.has(": connected"));
+    sim_->setOutage(true, id, 0);
+    EXPECT_TRUE(stream.hasEvent("flagRaised", id, "opBattery")) << stream.text();
+    EXPECT_TRUE(waitUntil(onBattery));
+    sim_->setOutage(false, id, 0);
+    EXPECT_TRUE(stream.hasEvent("flagCleared", id, "opBattery")) << stream.text();
+    EXPECT_TRUE(waitUntil([&] { return !onBattery(); }));
+}
+
+// The simulator as its own program, killed without a goodbye.
+TEST(GatewayHostDownTest, AKilledServiceShowsAsDownAndItsUnitsGo) {
+    Child sim(CUSTOVIA_SIM_PATH, {"--port", "0", "--hosts", "2", "--devices", "2"});
+    std::string first = sim.line(), second = sim.line();
+    ASSERT_FALSE(second.empty()) << sim.err();
+    Gateway gateway({"--host", first, "--host", second, "--unreachable-after", "1"});
+    ASSERT_FALSE(gateway.url.empty()) << gateway.process->err();
+    auto metrics = [&] { return gateway.client()->Get("/metrics")->body; };
+    ASSERT_TRUE(
+        waitUntil([&] { return samples(metrics(), "custovia_battery_charge_ratio").size() == 4; }));
+
+    sim.signal(SIGKILL);
+    sim.wait();
+    ASSERT_TRUE(waitUntil([&] {
+        auto up = samples(metrics(), "custovia_host_up");
+        return up.size() == 2 && up.begin()->second == 0 && up.rbegin()->second == 0;
+    })) << metrics();
+    std::string text = metrics();
+    EXPECT_TRUE(samples(text, "custovia_battery_charge_ratio").empty()) << text;
+    EXPECT_EQ(samples(text, "custovia_host_consecutive_failures").size(), 2u);
+    QJsonObject health = jsonOf(gateway.client()->Get("/healthz")->body);
+    EXPECT_EQ(health["hostsDown"].toInt(), 2);
+    EXPECT_EQ(health["hosts"].toArray()[0].toObject()["hostState"].toString(), "unreachable");
 }
 
 TEST(GatewayCommandsTest, WithoutATokenFileEveryCommandIsForbidden) {
