@@ -82,6 +82,13 @@ public:
         return r["result"].toObject()["value"];
     }
 
+    // A PNG of the page as shown, base64-encoded.
+    std::string screenshot() {
+        return call("Page.captureScreenshot", {{"format", "png"}}, session_)["data"]
+            .toString()
+            .toStdString();
+    }
+
 private:
     // Sends one command and returns its result, skipping the events that
     // come before it; empty after 30 s without an answer.
