@@ -30,17 +30,27 @@ public:
         }
     }
     void sample(const std::string& name, const Labels& labels, double value) {
-        Family& f = families_[index_.at(name)].second;
-        f.samples += name;
+        sample(name, labelText(labels), value);
+    }
+    // `labels`: the escaped label pairs without braces, as labelText() makes them.
+    void sample(const std::string& name, const std::string& labels, double value) {
+        std::string& out = families_[index_.at(name)].second.samples;
+        out += name;
         if (!labels.empty()) {
-            f.samples += '{';
-            for (std::size_t i = 0; i < labels.size(); ++i) {
-                f.samples +=
-                    (i ? "," : "") + labels[i].first + "=\"" + escapeLabel(labels[i].second) + "\"";
-            }
-            f.samples += '}';
+            out += '{';
+            out += labels;
+            out += '}';
         }
-        f.samples += ' ' + number(value) + '\n';
+        out += ' ';
+        out += number(value);
+        out += '\n';
+    }
+    static std::string labelText(const Labels& labels) {
+        std::string out;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            out += (i ? "," : "") + labels[i].first + "=\"" + escapeLabel(labels[i].second) + "\"";
+        }
+        return out;
     }
     std::string text() const {
         std::string out;
@@ -128,14 +138,16 @@ void deviceSamples(Exposition& e, const std::string& host, const tools::Computer
                    const tools::DeviceView& dv, int64_t now) {
     const auto& d = dv.device;
     const auto& v = d.vars;
-    Labels l{{"host", host}, {"computer", c.id}, {"device", d.id}};
-    Labels info = l;
+    Labels unit{{"host", host}, {"computer", c.id}, {"device", d.id}};
+    Labels info = unit;
     info.push_back({"name", d.name});
     info.push_back({"model", dv.modelName});
     info.push_back({"firmware", d.version});
     info.push_back({"user_name", d.userName});
     info.push_back({"user_prod", d.userProd});
     e.sample("custovia_device_info", info, 1);
+    // The unit's labels, escaped once for all its series.
+    const std::string l = Exposition::labelText(unit);
     e.sample("custovia_device_connected", l, d.status.connected ? 1 : 0);
     e.sample("custovia_battery_charge_ratio", l, r3(v.cBattery / 100.0));
     e.sample("custovia_battery_voltage_volts", l, r3(v.vBattery));
@@ -153,19 +165,16 @@ void deviceSamples(Exposition& e, const std::string& host, const tools::Computer
         e.sample("custovia_reading_age_seconds", l, std::max<int64_t>(0, now - d.last) / 1000.0);
     }
     if (dv.hasCountdown && dv.countdown.value() >= 0) {
-        Labels cl = l;
-        cl.push_back({"cause", dv.countdown.causeName()});
-        e.sample("custovia_countdown_seconds", cl, dv.countdown.value() / 1000.0);
+        e.sample("custovia_countdown_seconds",
+                 l + ",cause=\"" + escapeLabel(dv.countdown.causeName()) + "\"",
+                 dv.countdown.value() / 1000.0);
     }
+    // Flag names are identifiers: nothing in them to escape.
     for (const auto& f : tools::statusFlags(d.status)) {
-        Labels fl = l;
-        fl.push_back({"flag", f.first});
-        e.sample("custovia_status_flag", fl, f.second ? 1 : 0);
+        e.sample("custovia_status_flag", l + ",flag=\"" + f.first + "\"", f.second ? 1 : 0);
     }
     for (const auto& f : tools::failureFlags(d.failures)) {
-        Labels fl = l;
-        fl.push_back({"flag", f.first});
-        e.sample("custovia_failure", fl, f.second ? 1 : 0);
+        e.sample("custovia_failure", l + ",flag=\"" + f.first + "\"", f.second ? 1 : 0);
     }
 }
 

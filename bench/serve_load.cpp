@@ -1,0 +1,205 @@
+// One custovia-serve gateway connected to 1,000 monitoring hosts of 4 units
+// (a separate custovia-sim --hosts 1000 on 127.0.0.1 ... 127.0.3.238): its
+// CPU share of one core over a window of steady refreshes (30 s;
+// CUSTOVIA_BENCH_SERVE_SECONDS changes it), its resident memory, the time of
+// one /metrics scrape and how many scrapes one client gets answered per second.
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchSupport.h"
+
+namespace {
+
+using bench::Clock;
+using bench::millisecondsSince;
+
+constexpr int kHosts = 1000;
+constexpr int kDevices = 4;
+
+// A program run as a child process with its standard output on a pipe.
+struct Program {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+
+    bool start(const std::vector<std::string>& args) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return false;
+        }
+        pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            std::vector<char*> argv;
+            for (const auto& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out = fdopen(fds[0], "r");
+        return pid > 0;
+    }
+    std::string line() {
+        char buf[512];
+        if (!out || !std::fgets(buf, sizeof buf, out)) {
+            return std::string();
+        }
+        std::string l(buf);
+        while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) {
+            l.pop_back();
+        }
+        return l;
+    }
+    void stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+        if (out) {
+            std::fclose(out);
+            out = nullptr;
+        }
+    }
+};
+
+// User and system CPU seconds of a process so far.
+double cpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double utime = 0, stime = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14) {
+            utime = std::stod(field);
+        } else if (i == 15) {
+            stime = std::stod(field);
+            break;
+        }
+    }
+    return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long residentKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 6, "VmRSS:") == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+int fail(const char* what) {
+    std::fprintf(stderr, "serve_load: %s\n", what);
+    std::printf("serve_load_error: 1 %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main() {
+    const char* env = std::getenv("CUSTOVIA_BENCH_SERVE_SECONDS");
+    int window = env ? std::atoi(env) : 30;
+
+    Program sim;
+    if (!sim.start({CUSTOVIA_SIM_PROGRAM, "--port", "0", "--hosts", std::to_string(kHosts),
+                    "--devices", std::to_string(kDevices), "--computers", "0"})) {
+        return fail("custovia-sim did not start");
+    }
+    char folder[] = "/tmp/custovia-bench-serve-XXXXXX";
+    std::string dir = mkdtemp(folder);
+    std::string hostsFile = dir + "/hosts";
+    {
+        std::ofstream hosts(hostsFile);
+        for (int i = 0; i < kHosts; ++i) {
+            std::string url = sim.line();
+            if (url.empty()) {
+                sim.stop();
+                return fail("custovia-sim gave fewer addresses than hosts");
+            }
+            hosts << url << "\n";
+        }
+    }
+    Program gateway;
+    gateway.start({CUSTOVIA_SERVE_PROGRAM, "--listen", "127.0.0.1:0", "--hosts-file", hostsFile});
+    std::string url = gateway.line();
+    std::remove(hostsFile.c_str());
+    rmdir(dir.c_str());
+    if (url.empty()) {
+        sim.stop();
+        return fail("custovia-serve did not start");
+    }
+    url.pop_back();  // the final slash
+    httplib::Client client(url);
+    client.set_read_timeout(30, 0);
+
+    // Every host up with its data.
+    auto begin = Clock::now();
+    bool ready = false;
+    while (!ready && millisecondsSince(begin) < 180000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        auto r = client.Get("/healthz");
+        ready = r && QJsonDocument::fromJson(QByteArray::fromStdString(r->body))
+                             .object()["hostsUp"]
+                             .toInt() == kHosts;
+    }
+    if (!ready) {
+        gateway.stop();
+        sim.stop();
+        return fail("not every host came up within 180 s");
+    }
+    std::printf("serve_1000_hosts_ready_time: %.1f s\n", millisecondsSince(begin) / 1000);
+
+    // Steady refreshes, nobody scraping.
+    double cpu0 = cpuSeconds(gateway.pid);
+    auto w0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(window));
+    double share = (cpuSeconds(gateway.pid) - cpu0) / (millisecondsSince(w0) / 1000) * 100;
+    std::printf("serve_1000_hosts_cpu: %.1f %% of one core (%d s window)\n", share, window);
+    std::printf("serve_1000_hosts_rss: %.1f MiB\n", residentKiB(gateway.pid) / 1024.0);
+
+    // Scrapes one after another from one client.
+    std::vector<double> times;
+    std::size_t size = 0;
+    auto s0 = Clock::now();
+    while (millisecondsSince(s0) < 5000 || times.size() < 5) {
+        auto t = Clock::now();
+        auto r = client.Get("/metrics");
+        if (!r || r->status != 200) {
+            gateway.stop();
+            sim.stop();
+            return fail("a /metrics scrape failed");
+        }
+        times.push_back(millisecondsSince(t));
+        size = r->body.size();
+    }
+    std::printf("serve_metrics_scrape_time: %.1f ms (median of %zu)\n", bench::median(times),
+                times.size());
+    std::printf("serve_metrics_scrapes: %.1f per s\n",
+                times.size() / (millisecondsSince(s0) / 1000));
+    std::printf("serve_metrics_size: %.0f KiB\n", size / 1024.0);
+    std::printf("serve_1000_hosts_rss_after_scrapes: %.1f MiB\n",
+                residentKiB(gateway.pid) / 1024.0);
+    gateway.stop();
+    sim.stop();
+    return 0;
+}
