@@ -25,34 +25,13 @@
 #include <thread>
 #include <vector>
 
+#include "../LoopbackTestSupport.h"
+
 namespace mqtt_test {
 
-using Clock = std::chrono::steady_clock;
-
-// Waits until `done` holds or `seconds` pass; true when it held.
-inline bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-    auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// A port nobody listens on right now, chosen by the system.
-inline int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
+using loopback_test::Clock;
+using loopback_test::freePort;
+using loopback_test::waitUntil;
 
 inline bool canConnect(int port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -66,22 +45,9 @@ inline bool canConnect(int port) {
 }
 
 // A temporary folder, removed with everything in it.
-class TempDir {
+class TempDir : public loopback_test::TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/custovia-mqtt-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name, const std::string& content) const {
-        std::string p = path_ + "/" + name;
-        std::ofstream(p) << content;
-        return p;
-    }
-
-private:
-    std::string path_;
+    TempDir() : loopback_test::TempDir("custovia-mqtt") {}
 };
 
 // mosquitto with a configuration file of the test's own: one listener on

@@ -21,57 +21,24 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../LoopbackTestSupport.h"
+#include "sim/Simulator.h"
+
 namespace serve_test {
 
-using Clock = std::chrono::steady_clock;
+using loopback_test::Clock;
+using loopback_test::freePort;
+using loopback_test::waitUntil;
 
-// Waits until `done` holds or `seconds` pass; true when it held.
-inline bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-    auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// A port nobody listens on right now, chosen by the system.
-inline int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
-// A temporary folder, removed with everything in it.
-class TempDir {
+class TempDir : public loopback_test::TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/custovia-serve-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name, const std::string& content) const {
-        std::string p = path_ + "/" + name;
-        std::ofstream(p) << content;
-        return p;
-    }
-
-private:
-    std::string path_;
+    TempDir() : loopback_test::TempDir("custovia-serve") {}
 };
 
 // A running program with its standard output and error read through pipes.
@@ -196,6 +163,79 @@ private:
     std::size_t taken_ = 0;
 };
 
+inline QJsonObject jsonOf(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+}
+
+// Reads an event stream on a thread of its own, from `lastId` when given.
+class StreamReader {
+public:
+    explicit StreamReader(const std::string& url, const std::string& lastId = "") : client_(url) {
+        client_.set_read_timeout(30, 0);
+        thread_ = std::thread([this, lastId] {
+            httplib::Headers h;
+            if (!lastId.empty()) {
+                h.emplace("Last-Event-ID", lastId);
+            }
+            client_.Get("/api/v1/events", h, [this](const char* data, std::size_t n) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                text_.append(data, n);
+                return true;
+            });
+        });
+    }
+    ~StreamReader() {
+        client_.stop();
+        thread_.join();
+    }
+    bool has(const std::string& part, double seconds = 20) {
+        return waitUntil([&] { return text().find(part) != std::string::npos; }, seconds);
+    }
+    // Whether an event of `kind` about `device` and `name` came within `seconds`.
+    bool hasEvent(const std::string& kind, const std::string& device, const std::string& name,
+                  double seconds = 20) {
+        return waitUntil(
+            [&] {
+                std::istringstream lines(text());
+                std::string line;
+                while (std::getline(lines, line)) {
+                    if (line.rfind("data: ", 0) == 0) {
+                        QJsonObject e = jsonOf(line.substr(6));
+                        if (e["kind"].toString().toStdString() == kind &&
+                            e["device"].toString().toStdString() == device &&
+                            e["name"].toString().toStdString() == name) {
+                            return true;
+                        }
+                    }
+                }
+                return false;
+            },
+            seconds);
+    }
+    std::string text() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+
+private:
+    httplib::Client client_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::string text_;
+};
+
+// A simulator serving `hosts` services of `devices` units each on a port
+// the system chooses; started.
+inline std::unique_ptr<custovia::sim::Simulator> startSimulator(int hosts, int devices) {
+    custovia::sim::Options o;
+    o.port = 0;
+    o.hosts = hosts;
+    o.devices = devices;
+    auto sim = std::make_unique<custovia::sim::Simulator>(o);
+    sim->start();
+    return sim;
+}
+
 // custovia-serve on port 0 with `args`; `url` is its first line.
 struct Gateway {
     explicit Gateway(std::vector<std::string> args) {
@@ -216,10 +256,6 @@ struct Gateway {
     std::unique_ptr<Child> process;
     std::string url;  // "http://127.0.0.1:PORT" without a final slash
 };
-
-inline QJsonObject jsonOf(const std::string& text) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
-}
 
 // A program's whole standard output, run to its end (at most `seconds`).
 inline std::string runProgram(const std::string& path, const std::vector<std::string>& args,

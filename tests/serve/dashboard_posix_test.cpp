@@ -22,12 +22,8 @@ const char kCards[] =
     " live: document.getElementById('live').textContent})";
 
 TEST(DashboardTest, CardsShowEveryUnitAndFollowAnOutageAndALostHostLive) {
-    custovia::sim::Options o;
-    o.port = 0;
-    o.hosts = 2;
-    o.devices = 2;
-    custovia::sim::Simulator sim(o);
-    sim.start();
+    auto simulator = startSimulator(2, 2);
+    custovia::sim::Simulator& sim = *simulator;
     Gateway gateway({"--host", sim.url(0), "--host", sim.url(1), "--unreachable-after", "1"});
     ASSERT_FALSE(gateway.url.empty()) << gateway.process->err();
 

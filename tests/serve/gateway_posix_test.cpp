@@ -281,59 +281,6 @@ TEST_F(GatewayTest, CommandsNeedTheRightTokenAndReachTheService) {
     EXPECT_FALSE(jsonOf(refused->body)["result"].toString().isEmpty());
 }
 
-// Reads the gateway's event stream on a thread of its own.
-class StreamReader {
-public:
-    explicit StreamReader(const std::string& url) : client_(url) {
-        client_.set_read_timeout(30, 0);
-        thread_ = std::thread([this] {
-            client_.Get("/api/v1/events", [this](const char* data, std::size_t n) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                text_.append(data, n);
-                return true;
-            });
-        });
-    }
-    ~StreamReader() {
-        client_.stop();
-        thread_.join();
-    }
-    bool has(const std::string& part, double seconds = 20) {
-        return waitUntil([&] { return text().find(part) != std::string::npos; }, seconds);
-    }
-    // Whether an event of `kind` about `device` and `name` came within `seconds`.
-    bool hasEvent(const std::string& kind, const std::string& device, const std::string& name,
-                  double seconds = 20) {
-        return waitUntil(
-            [&] {
-                std::istringstream lines(text());
-                std::string line;
-                while (std::getline(lines, line)) {
-                    if (line.rfind("data: ", 0) == 0) {
-                        QJsonObject e = jsonOf(line.substr(6));
-                        if (e["kind"].toString().toStdString() == kind &&
-                            e["device"].toString().toStdString() == device &&
-                            e["name"].toString().toStdString() == name) {
-                            return true;
-                        }
-                    }
-                }
-                return false;
-            },
-            seconds);
-    }
-    std::string text() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return text_;
-    }
-
-private:
-    httplib::Client client_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::string text_;
-};
-
 TEST_F(GatewayTest, AnOutageAppearsInTheStreamAndInTheMetrics) {
     const std::string id = sim_->deviceIds("localhost", 0).front();
     auto onBattery = [&] {

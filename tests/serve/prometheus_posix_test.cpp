@@ -14,12 +14,8 @@ using namespace serve_test;
 namespace {
 
 TEST(PrometheusTest, ScrapesTheGatewayAndAnswersForEveryUnit) {
-    custovia::sim::Options o;
-    o.port = 0;
-    o.hosts = 2;
-    o.devices = 3;
-    custovia::sim::Simulator sim(o);
-    sim.start();
+    auto simulator = startSimulator(2, 3);
+    custovia::sim::Simulator& sim = *simulator;
     Gateway gateway({"--host", sim.url(0), "--host", sim.url(1)});
     ASSERT_FALSE(gateway.url.empty()) << gateway.process->err();
 

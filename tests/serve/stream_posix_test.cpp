@@ -56,41 +56,9 @@ private:
     std::thread thread_;
 };
 
-// Reads the stream on a thread of its own and keeps what came.
-class Reader {
-public:
-    Reader(int port, const std::string& lastId) : client_("127.0.0.1", port) {
-        client_.set_read_timeout(30, 0);
-        thread_ = std::thread([this, lastId] {
-            httplib::Headers h;
-            if (!lastId.empty()) {
-                h.emplace("Last-Event-ID", lastId);
-            }
-            client_.Get("/api/v1/events", h, [this](const char* data, std::size_t n) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                text_.append(data, n);
-                return true;
-            });
-        });
-    }
-    ~Reader() {
-        client_.stop();
-        thread_.join();
-    }
-    std::string text() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return text_;
-    }
-    bool has(const std::string& part, double seconds = 20) {
-        return waitUntil([&] { return text().find(part) != std::string::npos; }, seconds);
-    }
-
-private:
-    httplib::Client client_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::string text_;
-};
+std::string url(const StreamServer& s) {
+    return "http://127.0.0.1:" + std::to_string(s.port);
+}
 
 TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
     StreamServer s(4);
@@ -99,7 +67,7 @@ TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
     }
     {
         // A new client starts at the newest event: only what follows.
-        Reader fresh(s.port, "");
+        StreamReader fresh(url(s), "");
         ASSERT_TRUE(fresh.has(": connected"));
         s.ring.push(event(4));
         ASSERT_TRUE(fresh.has("id: 4\ndata: {"));
@@ -108,7 +76,7 @@ TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
         EXPECT_NE(fresh.text().find("\"kind\":\"flagRaised\""), std::string::npos);
     }
     {
-        Reader resumed(s.port, "2");
+        StreamReader resumed(url(s), "2");
         ASSERT_TRUE(resumed.has("id: 4\n"));
         std::string t = resumed.text();
         EXPECT_LT(t.find("id: 3\n"), t.find("id: 4\n"));
@@ -120,7 +88,7 @@ TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
     }
     {
         // Events 2 to 4 left the ring: the client is told so and gets the rest.
-        Reader late(s.port, "1");
+        StreamReader late(url(s), "1");
         ASSERT_TRUE(late.has("id: 8\n"));
         EXPECT_NE(late.text().find(": some events are no longer held"), std::string::npos);
         EXPECT_NE(late.text().find("id: 5\n"), std::string::npos);
@@ -143,7 +111,7 @@ TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
     std::string request = "GET /api/v1/events HTTP/1.1\r\nHost: x\r\n\r\n";
     ASSERT_EQ(send(slow, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
 
-    Reader fast(s.port, "");
+    StreamReader fast(url(s), "");
     ASSERT_TRUE(waitUntil([&] { return s.clients == 2; }));
     ASSERT_TRUE(fast.has(": connected"));
     // Far more than the sockets hold: about 16 MB of events.
@@ -163,9 +131,9 @@ TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
 
 TEST(EventStreamTest, ClientsBeyondTheLimitAreTurnedAway) {
     StreamServer s(10);
-    std::vector<std::unique_ptr<Reader>> readers;
+    std::vector<std::unique_ptr<StreamReader>> readers;
     for (int i = 0; i < 4; ++i) {
-        readers.push_back(std::make_unique<Reader>(s.port, ""));
+        readers.push_back(std::make_unique<StreamReader>(url(s)));
     }
     ASSERT_TRUE(waitUntil([&] { return s.clients == 4; }));
     httplib::Client c("127.0.0.1", s.port);
