@@ -1,34 +1,18 @@
 #include "serve/EventRing.h"
 
-#include <QJsonDocument>
+#include "cli/Events.h"
 
 namespace custovia {
 namespace serve {
-
-QJsonObject eventJson(const CustoviaEvent& e) {
-    QJsonObject o;
-    o["seq"] = static_cast<double>(e.seq);
-    o["timeMs"] = static_cast<double>(e.timeMs);
-    o["kind"] = QString::fromStdString(e.kindName);
-    o["host"] = QString::fromStdString(e.host);
-    o["computer"] = QString::fromStdString(e.computer);
-    o["device"] = QString::fromStdString(e.device);
-    o["name"] = QString::fromStdString(e.name);
-    o["oldValue"] = QString::fromStdString(e.oldValue);
-    o["newValue"] = QString::fromStdString(e.newValue);
-    o["text"] = QString::fromStdString(e.text);
-    o["lost"] = static_cast<double>(e.lost);
-    return o;
-}
 
 EventRing::EventRing(std::size_t capacity) : capacity_(capacity ? capacity : 1) {}
 
 void EventRing::push(const CustoviaEvent& event) {
     StreamEvent s;
     s.id = event.seq;
-    // Compact JSON holds no line feed, so the data fits one "data:" line.
-    QByteArray json = QJsonDocument(eventJson(event)).toJson(QJsonDocument::Compact);
-    s.frame = "id: " + std::to_string(s.id) + "\ndata: " + json.toStdString() + "\n\n";
+    // The form `custovia events --json` prints: one line of compact JSON
+    // (ending in a line feed), so the data fit one "data:" line.
+    s.frame = "id: " + std::to_string(s.id) + "\ndata: " + cli::eventJsonLine(event) + "\n";
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (s.id <= last_) {

@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <QJsonObject>
-
 #include "client/custovia_ext.h"
 
 namespace custovia {
@@ -26,9 +24,6 @@ struct StreamEvent {
     uint64_t id = 0;
     std::string frame;  // "id: N\ndata: {...}\n\n"
 };
-
-// The JSON form of one event as the stream sends it.
-QJsonObject eventJson(const CustoviaEvent& event);
 
 class EventRing {
 public:
