@@ -25,20 +25,13 @@
 #include <thread>
 #include <vector>
 
+#include "WaitFor.h"
+
 namespace mqtt_test {
 
-using Clock = std::chrono::steady_clock;
-
 // Waits until `done` holds or `seconds` pass; true when it held.
-inline bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-    auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+inline bool waitUntil(const std::function<bool()>& done, int seconds = 20) {
+    return testsupport::waitFor(done, std::chrono::seconds(seconds));
 }
 
 // A port nobody listens on right now, chosen by the system.
