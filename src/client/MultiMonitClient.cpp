@@ -1,6 +1,8 @@
 #include "client/MultiMonitClient.h"
 
+#include <utility>
 #include "monit/MonitClient.h"
+
 #include "tkl/Exception.h"
 
 namespace custovia {
@@ -22,6 +24,7 @@ MultiMonitClient::MultiMonitClient() = default;
 
 MultiMonitClient::~MultiMonitClient() {
     close();
+    events_->close();
 }
 
 MultiMonitClient::Table::iterator MultiMonitClient::entry(const char* host) {
@@ -66,6 +69,11 @@ void MultiMonitClient::connect(const char* url) {
         auto* monit = new MonitClient();
         client.reset(monit);
         monit->setTlsVerification(caFile_, verifyHost_);
+        monit->setUnreachableAfter(unreachableAfter_);
+        std::shared_ptr<EventHub> events = events_;
+        monit->setEventSink([events, key](std::vector<MonitEvent>&& changes) {
+            events->publish(key, std::move(changes));
+        });
     } catch (...) {
         throw tkl::OutOfMemoryException("Error creating new MonitClient object.", -300);
     }
@@ -84,6 +92,8 @@ void MultiMonitClient::disconnect(const char* host) {
     auto it = entry(host);
     it->second->stop();
     hosts_.erase(it);
+    // No callback may still be busy with this host once it is gone.
+    events_->quiesce();
 }
 
 void MultiMonitClient::disconnectAll() {
@@ -91,6 +101,33 @@ void MultiMonitClient::disconnectAll() {
         auto current = it++;
         current->second->stop();
         hosts_.erase(current);
+    }
+    events_->quiesce();
+}
+
+MonitClient& MultiMonitClient::monitClient(const char* host) {
+    auto* client = dynamic_cast<MonitClient*>(getClient(host));
+    if (client == nullptr) {
+        throw tkl::NotImplementedException(
+            "Error: host <" + std::string(host ? host : "") + "> has no monitoring client", -203);
+    }
+    return *client;
+}
+
+std::vector<std::pair<std::string, MonitClient*>> MultiMonitClient::monitClients() {
+    std::vector<std::pair<std::string, MonitClient*>> clients;
+    for (auto& host : hosts_) {
+        if (auto* client = dynamic_cast<MonitClient*>(host.second.get())) {
+            clients.emplace_back(host.first, client);
+        }
+    }
+    return clients;
+}
+
+void MultiMonitClient::setUnreachableAfter(int32_t cycles) {
+    unreachableAfter_ = cycles;
+    for (auto& client : monitClients()) {
+        client.second->setUnreachableAfter(cycles);
     }
 }
 

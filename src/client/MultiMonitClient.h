@@ -6,8 +6,11 @@
 #include <string>
 
 #include "client/ClientManagerBase.h"
+#include "client/EventHub.h"
 
 namespace custovia {
+
+class MonitClient;
 
 class MultiMonitClient : public ClientManagerBase {
 public:
@@ -53,6 +56,19 @@ public:
     // tkl::HttpClient::setTlsVerification).
     void setTlsVerification(const std::string& caFile, bool verifyHost);
 
+    // The host's monitoring client, for the refresh and its health record:
+    // -302 as getClient(), -203 for a client of another kind.
+    MonitClient& monitClient(const char* host);
+    // Every host's monitoring client in host order.
+    std::vector<std::pair<std::string, MonitClient*>> monitClients();
+    // For every host, connected now or later.
+    void setUnreachableAfter(int32_t cycles);
+    // The change events of every host; callers that wait on it keep a
+    // reference, so that closing the handle does not pull it away from them.
+    std::shared_ptr<EventHub> events() const {
+        return events_;
+    }
+
 private:
     using Table = std::map<std::string, std::unique_ptr<MonitManagerBase>>;
     Table::iterator entry(const char* host);
@@ -61,6 +77,8 @@ private:
     Table hosts_;
     std::string caFile_;
     bool verifyHost_ = false;
+    int32_t unreachableAfter_ = 2;
+    std::shared_ptr<EventHub> events_ = std::make_shared<EventHub>();
 };
 
 }  // namespace custovia

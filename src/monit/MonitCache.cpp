@@ -16,8 +16,6 @@ using detail::notFound;
 
 namespace {
 
-const std::string kLocalhost = "localhost";
-
 [[noreturn]] void devicesInfoNotFound(const char* computer) {
     notFound(std::string("Error: devices info for <") + (computer != nullptr ? computer : "empty") +
              "> not found.");
@@ -37,28 +35,18 @@ void guarded(Step step) {
 
 // --- Refresh cycle -----------------------------------------------------------------
 
-void MonitClient::refreshNow() {
-    refresh(&timer_);
-}
-
-void MonitClient::refresh(tkl::Timer* timer) {
-    std::lock_guard<std::mutex> cycle(cycleMutex_);
-    try {
-        runCycle(timer);
-    } catch (...) {
-        // Nothing escapes a cycle; the next one starts afresh.
-    }
-}
-
-void MonitClient::runCycle(tkl::Timer* timer) {
+bool MonitClient::runCycle(tkl::Timer* timer) {
     // Checked between requests: a stop aborts the transfer in flight, and the
-    // cycle must not start the next one.
-    auto stopping = [timer] { return timer != nullptr && timer->isStopRequested(); };
+    // cycle must not start the next one; nor when the caller's time is up.
+    auto stopping = [this, timer] { return cycleCut(timer); };
 
+    if (stopping()) {
+        return false;
+    }
     if (apiUri().empty()) {
         guarded([&] { getApiUri(); });
         if (apiUri().empty()) {
-            return;
+            return false;
         }
     }
 
@@ -76,7 +64,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
     }
 
     if (stopping()) {
-        return;
+        return false;
     }
     guarded([&] { getComputerList(); });
     std::vector<std::string> keys;
@@ -88,7 +76,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
     }
     for (const std::string& key : keys) {
         if (stopping()) {
-            return;
+            return false;
         }
         guarded([&] {
             Computer record = getVersion(key);
@@ -98,7 +86,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
     }
 
     if (stopping()) {
-        return;
+        return false;
     }
     guarded([&] {
         DeviceMap devices = getDeviceList(kLocalhost);
@@ -118,7 +106,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
     }
     for (const std::string& id : ids) {
         if (stopping()) {
-            return;
+            return false;
         }
         guarded([&] { getDeviceDetail(kLocalhost, id); });
 
@@ -139,7 +127,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
         }
 
         if (stopping()) {
-            return;
+            return false;
         }
         guarded([&] {
             DeviceMailCfg mail = getMailConfig(kLocalhost, id);
@@ -147,7 +135,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
             computers_[kLocalhost].mailConfigs[id].assign(mail);
         });
         if (stopping()) {
-            return;
+            return false;
         }
         guarded([&] {
             DeviceDialCfg dial = getDialerConfig(kLocalhost, id);
@@ -155,7 +143,7 @@ void MonitClient::runCycle(tkl::Timer* timer) {
             computers_[kLocalhost].dialConfigs[id].assign(dial);
         });
         if (stopping()) {
-            return;
+            return false;
         }
         guarded([&] {
             DeviceShutCfg shut = getShutdownConfig(kLocalhost, id);
@@ -165,13 +153,14 @@ void MonitClient::runCycle(tkl::Timer* timer) {
     }
 
     if (stopping()) {
-        return;
+        return false;
     }
     guarded([&] {
         NotifyConfig notify = getNotifyConfig(kLocalhost);
         CacheLock lock(*this);
         computers_[kLocalhost].notifyConfig.assign(notify);
     });
+    return true;
 }
 
 // --- Cached reads --------------------------------------------------------------------

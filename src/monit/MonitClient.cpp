@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "monit/MonitClientLock.h"
+#include "tkl/DateTime.h"
 #include "tkl/Exception.h"
 #include "tkl/Logger.h"
 #include "tkl/System.h"
@@ -12,8 +13,6 @@
 namespace custovia {
 
 namespace {
-
-const char kLocalhost[] = "localhost";
 
 std::string userAgent() {
     std::string os;
@@ -62,6 +61,16 @@ void MonitClient::start(const Url& url) {
         stop();
     }
     url_.assign(url);
+    {
+        std::lock_guard<std::mutex> cycle(cycleMutex_);
+        changes_ = MonitChanges();
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        health_ = MonitHealth();
+        health_.startedMs = tkl::DateTime::now();
+    }
+    stopping_ = false;
     http_.clearAbort();
     // Set before the thread starts, so that its first cycle finds the client
     // running; taken back when the thread cannot be created.
@@ -83,9 +92,13 @@ void MonitClient::stop() {
         return;
     }
     // Aborts a transfer in flight and joins the refresh thread; a cycle run
-    // by refreshNow() on another thread fails fast from then on and is
-    // waited for.
+    // by a caller on another thread ends at its next step and is waited for.
+    stopping_ = true;
     timer_.stop();
+    {
+        std::unique_lock<std::mutex> state(stateMutex_);
+        stateChanged_.wait(state, [this] { return !cycleActive_; });
+    }
     std::lock_guard<std::mutex> cycle(cycleMutex_);
     {
         std::lock_guard<std::mutex> guard(apiMutex_);

@@ -7,8 +7,12 @@
 //
 // custovia::MonitClientTimer runs one refresh cycle per tick on its thread.
 //
+// A refresh cycle runs on the timer's thread, or on a caller's thread through
+// refreshWithin() or refreshNow(); never two at a time. Its end updates the
+// host's health record and hands the changes it saw to the event sink.
+//
 // Locks, always taken in this order and never the other way round:
-//   cycle lock    one refresh cycle at a time (timer tick or refreshNow()).
+//   cycle lock    held by the cycle that runs.
 //   cache lock    the timer thread's mutex; guards the cache. Reads and cache
 //                 updates hold it briefly; commands hold it across their
 //                 request. It acts only while the client runs.
@@ -24,13 +28,17 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "monit/MonitChanges.h"
 #include "monit/MonitClientBase.h"
 #include "monit/MonitClientComputer.h"
+#include "monit/MonitEvent.h"
 #include "tkl/Http.h"
 #include "tkl/Json.h"
 #include "tkl/Thread.h"
@@ -203,9 +211,26 @@ public:
     NotifyConfig getNotifyConfig(const std::string& computer);
     void postNotifyConfig(const std::string& computer, const NotifyConfig& config);
 
-    // Runs one refresh cycle on the calling thread, as a timer tick does
-    // (cycles never overlap). For tests and measurements.
+    // Runs one refresh cycle on the calling thread, as a timer tick does,
+    // after the cycle in progress (if any) has ended. For tests and
+    // measurements.
     void refreshNow();
+    // Runs a refresh cycle now on the calling thread; when a cycle is
+    // running already, waits for that one instead of starting another.
+    // timeoutMs > 0 bounds the wait, also each request's time. Returns 1 when
+    // the cycle reached the service and the service's own computer is cached
+    // (every read answers), otherwise the code of the cycle's first failed
+    // request, or -314 when the time ran out first; the transfer in flight
+    // is then aborted. The timer's next cycle follows one interval after the
+    // end of this one.
+    int32_t refreshWithin(int32_t timeoutMs);
+    // The health record, from memory.
+    MonitHealth health() const;
+    // Failed cycles in a row after which the host counts as unreachable
+    // (values below 1 are taken as 1).
+    void setUnreachableAfter(int32_t cycles);
+    // Receives the changes each cycle sees (set before start()).
+    void setEventSink(MonitEventSink sink);
     // Milliseconds between cycles (default 3000); applies from the next wait.
     void setRefreshInterval(uint32_t milliseconds);
     uint32_t refreshInterval() const { return refreshInterval_; }
@@ -226,9 +251,38 @@ private:
 
     enum class Base { Service, Api };
 
-    // One refresh cycle; `timer` tells whether a stop was requested.
+    using Clock = std::chrono::steady_clock;
+    // What one cycle has seen so far: its requests' outcomes and its
+    // deadline. Reached through currentRun() by the cycle's own thread only,
+    // so that requests of other threads (commands) do not count.
+    struct CycleRun {
+        const MonitClient* client;
+        bool hasDeadline = false;
+        Clock::time_point deadline;
+        // Set once the deadline ended a request or the cycle.
+        bool timedOut = false;
+        int32_t succeeded = 0;
+        int32_t failed = 0;
+        int32_t firstCode = 0;
+        int32_t lastCode = 0;
+        std::string lastError;
+    };
+    static thread_local CycleRun* currentRun_;
+    CycleRun* currentRun() const;
+
+    // A timer tick: one refresh cycle, unless one runs already.
     void refresh(tkl::Timer* timer);
-    void runCycle(tkl::Timer* timer);
+    // Runs one cycle with its accounting; the caller has claimed the cycle
+    // (cycleActive_). Returns its result as refreshWithin() does; with
+    // restartTimer the timer's wait begins again at the cycle's end.
+    int32_t runClaimed(tkl::Timer* timer, int32_t timeoutMs, bool restartTimer);
+    // The steps of a cycle; false when it was cut short.
+    bool runCycle(tkl::Timer* timer);
+    // Whether the cycle must end now: stop requested or deadline passed.
+    bool cycleCut(tkl::Timer* timer) const;
+    // Health record and events at the end of a cycle; returns its result.
+    int32_t endCycle(tkl::Timer* timer, const CycleRun& run, bool complete, int64_t startedMs);
+    MonitView takeView();
     // The request procedure around `build`, which receives the log text.
     template <typename Build>
     auto request(const char* operation, Build build);
@@ -250,7 +304,22 @@ private:
     ComputerTable computers_;
 
     std::atomic<uint32_t> refreshInterval_{defaultRefreshInterval};
+    std::atomic<bool> stopping_{false};
+    std::atomic<int32_t> unreachableAfter_{2};
+    std::atomic<int64_t> requests_{0};
     std::mutex cycleMutex_;
+    // Guarded by the cycle lock.
+    MonitChanges changes_;
+    MonitEventSink sink_;
+    // Guards the cycle's claim, its result and the health record; waiters
+    // for a cycle in progress wait on stateChanged_.
+    mutable std::mutex stateMutex_;
+    std::condition_variable stateChanged_;
+    bool cycleActive_ = false;
+    uint64_t cyclesEnded_ = 0;
+    int32_t lastResult_ = 0;
+    bool abortedForWaiter_ = false;
+    MonitHealth health_;
     std::mutex requestMutex_;
     // Guards apiUri_ on its own, so that a request sent under the cache
     // lock can read it.

@@ -21,6 +21,9 @@
 
 namespace custovia {
 
+// The cache key of the service's own computer.
+inline constexpr char kLocalhost[] = "localhost";
+
 class MonitClientComputer : public tkl::Object {
 public:
     MonitClientComputer();

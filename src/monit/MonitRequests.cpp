@@ -1,5 +1,8 @@
 // The requests of the monitoring interface and the procedure they share.
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <type_traits>
 
 #include "monit/MonitClient.h"
 #include "monit/MonitClientLock.h"
@@ -10,8 +13,6 @@
 namespace custovia {
 
 namespace {
-
-const char kLocalhost[] = "localhost";
 
 bool isLocal(const std::string& computer) {
     return computer.empty() || computer == kLocalhost;
@@ -65,9 +66,30 @@ auto MonitClient::request(const char* operation, Build build) {
         if (!running_) {
             throw tkl::IOException("Client not running", tkl::IOException::defaultCode);
         }
-        return build(log);
+        // A refresh cycle counts the requests its service answered.
+        auto count = [this] {
+            if (CycleRun* run = currentRun()) {
+                ++run->succeeded;
+            }
+        };
+        if constexpr (std::is_void_v<decltype(build(log))>) {
+            build(log);
+            count();
+        } else {
+            auto answer = build(log);
+            count();
+            return answer;
+        }
     } catch (const tkl::Exception& e) {
-        logger_->error(maskPasswords(log + ". Error: " + e.message()));
+        std::string line = maskPasswords(log + ". Error: " + e.message());
+        logger_->error(line);
+        if (CycleRun* run = currentRun()) {
+            if (run->failed++ == 0) {
+                run->firstCode = e.code();
+            }
+            run->lastCode = e.code();
+            run->lastError = line;
+        }
         throw tkl::IOException(e.message(), tkl::IOException::defaultCode);
     }
 }
@@ -90,12 +112,35 @@ tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base
     if (body != nullptr) {
         data.setObject(*body);
     }
+    // A cycle with a deadline gives each request the time that is left.
+    int32_t timeout = requestTimeout;
+    CycleRun* run = currentRun();
+    if (run != nullptr && run->hasDeadline) {
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(run->deadline - Clock::now());
+        if (left.count() <= 0) {
+            run->timedOut = true;
+            throw tkl::TimeoutException("Error: the refresh time-out elapsed",
+                                        tkl::TimeoutException::defaultCode);
+        }
+        timeout = static_cast<int32_t>(std::min<int64_t>(timeout, left.count()));
+    }
     tkl::HttpClientResponse response;
     {
         std::lock_guard<std::mutex> guard(requestMutex_);
+        ++requests_;
+        http_.setTimeout(timeout);
+        struct RestoreTimeout {
+            tkl::HttpClient& http;
+            ~RestoreTimeout() { http.setTimeout(requestTimeout); }
+        } restore{http_};
         try {
             response = http_.send(method, request, data);
         } catch (const tkl::ProtocolException&) {
+            if (timeout < requestTimeout && http_.lastTimedOut()) {
+                // The time left to the caller ran out during the transfer.
+                run->timedOut = true;
+            }
             // libcurl's reason (a refused connection, a certificate problem)
             // goes into the log line.
             std::string reason = http_.lastErrorText();

@@ -568,6 +568,10 @@ int HttpClient::perform() {
     return result;
 }
 
+bool HttpClient::lastTimedOut() const {
+    return lastResult_ == CURLE_OPERATION_TIMEDOUT;
+}
+
 void HttpClient::abort() {
     aborted_ = true;
     if (curl_ && curl_->multi) {

@@ -194,6 +194,8 @@ public:
 
     // libcurl result of the last header setup or transfer.
     int lastResult() const { return lastResult_; }
+    // Whether the last transfer failed by running into the time-out.
+    bool lastTimedOut() const;
     // libcurl's own words for the last failed transfer ("SSL certificate
     // problem: certificate has expired"); empty after a success.
     std::string lastErrorText() const;

@@ -45,6 +45,9 @@ const char* const kExports[] = {"openCli",
 
 // The functions of custovia_ext.h the library exports so far, in the same
 // frame.
-const char* const kExtensionExports[] = {"setTlsVerification"};
+const char* const kExtensionExports[] = {
+    "setTlsVerification", "refreshHost",         "getHostHealth",
+    "getHostHealthList",  "setUnreachableAfter", "waitEvents",
+    "addEventCallback",   "removeEventCallback", "setEventQueueLimit"};
 
 }  // namespace clienttest

@@ -1,0 +1,177 @@
+// Refresh at once and the host health records, through the exported
+// functions against simulators in the test process.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "ClientFixture.h"
+#include "client/custovia_ext.h"
+
+namespace {
+
+using namespace clienttest;
+using Clock = std::chrono::steady_clock;
+
+std::size_t requestsTo(const custovia::sim::Simulator& sim, const std::string& path) {
+    std::size_t count = 0;
+    for (const auto& entry : sim.journal()) {
+        count += entry.path == path ? 1 : 0;
+    }
+    return count;
+}
+
+TEST(RefreshHost, FillsTheCacheAtOnceAndJoinsTheCycleInProgress) {
+    custovia::sim::Simulator sim(simOptions(3));
+    sim.start();
+    Handle h;
+    ASSERT_EQ(connectCli(h, sim.url().c_str()), 1);
+
+    // Nothing is cached before the first cycle; right after refreshHost
+    // every read answers.
+    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), -302);
+    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
+    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), 3);
+    const std::string id = sim.deviceIds().front();
+    custovia::Device device;
+    EXPECT_EQ(getDevice(h, nullptr, nullptr, id.c_str(), &device), 1);
+    custovia::DeviceShutCfg shutdown;
+    EXPECT_EQ(devShutdownConfig(h, nullptr, nullptr, id.c_str(), &shutdown), 1);
+
+    // Two callers at once share one cycle: the device list is asked once.
+    custovia::sim::FaultRule slow;
+    slow.kind = custovia::sim::FaultKind::Delay;
+    slow.regex = "/device$";
+    slow.method = "GET";
+    slow.delayMs = 150;
+    sim.addFault(slow);
+    const std::size_t before = requestsTo(sim, "/api/device");
+    std::atomic<int> results[2] = {{0}, {0}};
+    std::thread a([&] { results[0] = refreshHost(h, "127.0.0.1", 20000); });
+    std::thread b([&] { results[1] = refreshHost(h, "127.0.0.1", 20000); });
+    a.join();
+    b.join();
+    EXPECT_EQ(results[0], 1);
+    EXPECT_EQ(results[1], 1);
+    EXPECT_EQ(requestsTo(sim, "/api/device"), before + 1);
+
+    EXPECT_EQ(refreshHost(h, "10.1.2.3", 1000), -302);
+    EXPECT_EQ(refreshHost(nullptr, nullptr, 1000), -202);
+}
+
+TEST(RefreshHost, FailsWithTheTransferCodeWhenDownAndKeepsItsTimeOutWhenHanging) {
+    Handle h;
+    // Nothing listens on the discard port.
+    ASSERT_EQ(connectCli(h, "http://127.0.0.1:9"), 1);
+    EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
+
+    custovia::sim::Simulator sim(simOptions(1));
+    sim.start();
+    ASSERT_EQ(connectCli(h, sim.url().c_str()), 1);
+    ASSERT_EQ(refreshHost(h, sim.address().c_str(), 10000), 1);
+    custovia::sim::FaultRule hang;
+    hang.kind = custovia::sim::FaultKind::Hang;
+    sim.addFault(hang);
+    const auto start = Clock::now();
+    EXPECT_EQ(refreshHost(h, sim.address().c_str(), 300), -314);
+    // Far below the 30 s a request may take on its own.
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+
+    // Once the service answers again, so does the next refresh.
+    sim.clearFaults();
+    EXPECT_EQ(refreshHost(h, sim.address().c_str(), 10000), 1);
+}
+
+TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesAndBackAgain) {
+    auto sim = std::make_unique<custovia::sim::Simulator>(simOptions(2));
+    sim->start();
+    const int port = sim->port();
+    const std::string host = sim->address();
+    Handle h;
+    ASSERT_EQ(connectCli(h, sim->url().c_str()), 1);
+    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
+
+    CustoviaHostHealth health;
+    ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
+    EXPECT_EQ(health.host, host);
+    EXPECT_EQ(health.url, sim->url());
+    EXPECT_TRUE(health.reachable);
+    EXPECT_GT(health.startedMs, 0);
+    EXPECT_GE(health.lastSuccessMs, health.startedMs);
+    EXPECT_EQ(health.lastFailureMs, 0);
+    EXPECT_EQ(health.consecutiveFailures, 0);
+    EXPECT_EQ(health.lastErrorCode, 0);
+    EXPECT_GE(health.cycles, 1);
+    // One connection serves every request of the cycle.
+    EXPECT_GT(health.requests, 5);
+    EXPECT_EQ(health.connections, 1);
+
+    sim.reset();
+    EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
+    ASSERT_EQ(getHostHealth(h, host.c_str(), &health), 1);
+    EXPECT_TRUE(health.reachable) << "one failed cycle is not yet an outage";
+    EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
+    ASSERT_EQ(getHostHealth(h, host.c_str(), &health), 1);
+    EXPECT_FALSE(health.reachable);
+    EXPECT_EQ(health.consecutiveFailures, 2);
+    EXPECT_EQ(health.lastErrorCode, -3200);
+    EXPECT_EQ(health.lastError.rfind("MonitClient: <", 0), 0u) << health.lastError;
+    EXPECT_NE(health.lastError.find("Couldn't connect"), std::string::npos) << health.lastError;
+    EXPECT_GE(health.lastFailureMs, health.lastSuccessMs);
+
+    auto options = simOptions(2);
+    options.port = port;
+    sim = std::make_unique<custovia::sim::Simulator>(options);
+    sim->start();
+    EXPECT_EQ(refreshHost(h, nullptr, 10000), 1);
+    ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
+    EXPECT_TRUE(health.reachable);
+    EXPECT_EQ(health.consecutiveFailures, 0);
+
+    // The events tell the same story.
+    CustoviaEvents events;
+    waitEvents(h, &events, 0);
+    std::vector<std::string> hostKinds;
+    for (const auto& event : events) {
+        if (event.device.empty()) {
+            hostKinds.push_back(event.kindName);
+            EXPECT_EQ(event.host, host);
+        }
+    }
+    EXPECT_EQ(hostKinds, (std::vector<std::string>{"hostUnreachable", "hostReachable"}));
+}
+
+TEST(HostHealth, TheRuleIsASettingAndTheListCoversEveryHost) {
+    Handle h;
+    ASSERT_EQ(setUnreachableAfter(h, 0), -202);
+    ASSERT_EQ(setUnreachableAfter(h, 1), 1);
+    // With the rule at one cycle, a single failed cycle is enough.
+    ASSERT_EQ(connectCli(h, "http://127.0.0.1:9"), 1);
+    EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
+    CustoviaHostHealth one;
+    ASSERT_EQ(getHostHealth(h, nullptr, &one), 1);
+    EXPECT_FALSE(one.reachable);
+    EXPECT_EQ(one.cycles, 1);
+
+    // Connecting a host again replaces its client and its record.
+    custovia::sim::Simulator sim(simOptions(1, 2));
+    sim.start();
+    ASSERT_EQ(connectCli(h, sim.url(0).c_str()), 1);
+    ASSERT_EQ(connectCli(h, sim.url(1).c_str()), 1);
+    ASSERT_EQ(refreshHost(h, sim.address(1).c_str(), 10000), 1);
+    CustoviaHealthList list;
+    ASSERT_EQ(getHostHealthList(h, &list), 2);
+    EXPECT_EQ(list[0].host, sim.address(0));
+    EXPECT_TRUE(list[0].reachable);
+    EXPECT_EQ(list[0].cycles, 0);
+    EXPECT_EQ(list[1].host, sim.address(1));
+    EXPECT_EQ(list[1].cycles, 1);
+
+    EXPECT_EQ(getHostHealth(h, "10.9.9.9", &one), -302);
+    EXPECT_EQ(getHostHealth(h, nullptr, nullptr), -202);
+    EXPECT_EQ(getHostHealthList(h, nullptr), -202);
+}
+
+}  // namespace
