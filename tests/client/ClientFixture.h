@@ -11,6 +11,7 @@
 
 #include "WaitFor.h"
 #include "client/custovia.h"
+#include "client/custovia_ext.h"
 #include "sim/Simulator.h"
 
 namespace clienttest {
@@ -27,9 +28,10 @@ inline custovia::sim::Options simOptions(int devices = 2, int hosts = 1) {
 
 using testsupport::waitFor;
 
-// Waits until the host's first refresh, about three seconds after
-// connectCli, has filled the device list.
+// Runs a refresh cycle of the host at once (the timer's first one comes three
+// seconds after connectCli) and waits until the device list has `count` ids.
 inline bool waitForDevices(CustoviaHandle handle, const char* host, int count) {
+    refreshHost(handle, host, 15000);
     return waitFor([&] { return getDeviceCount(handle, host, nullptr, nullptr) == count; });
 }
 

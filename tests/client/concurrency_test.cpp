@@ -15,6 +15,7 @@
 
 #include "WaitFor.h"
 #include "client/custovia.h"
+#include "client/custovia_ext.h"
 #include "sim/Simulator.h"
 
 namespace {
@@ -84,6 +85,7 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
     ASSERT_EQ(connectCli(stable, sim.url(0).c_str()), 1);
     ASSERT_EQ(connectCli(stable, sim.url(1).c_str()), 1);
     for (const std::string& host : hosts) {
+        refreshHost(stable, host.c_str(), 15000);
         ASSERT_TRUE(waitFor(
             [&] { return getDeviceCount(stable, host.c_str(), nullptr, nullptr) == kDevices; },
             20s))
