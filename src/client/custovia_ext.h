@@ -78,7 +78,7 @@ enum class CustoviaEventKind : int32_t {
     countdownStopped,   /* it ended or was cancelled; oldValue: its cause */
     hostUnreachable,    /* the host's cycles reach nothing */
     hostReachable,      /* the host answers again */
-    settingsChanged     /* a unit's settings changed; name: "mail", "dialer", "shutdown" */
+    settingsChanged     /* a unit's setting changed; name: "shutdown.counterManual", ... */
 };
 
 struct CustoviaEvent {

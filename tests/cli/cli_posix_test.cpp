@@ -13,11 +13,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -460,6 +465,117 @@ TEST_F(CliTest, WatchRedrawsUntilInterrupted) {
         QJsonDocument::fromJson(QByteArray::fromStdString(json.out.substr(0, nl))).object();
     EXPECT_FALSE(first["time"].toString().isEmpty());
     EXPECT_FALSE(findDevice(first, ids_.at(0)).isEmpty());
+}
+
+// Every JSON line of `custovia events` output with this kind and name.
+std::vector<QJsonObject> eventsOf(const std::string& out, const char* kind, const char* name) {
+    std::vector<QJsonObject> found;
+    std::size_t at = 0;
+    for (std::size_t nl; (nl = out.find('\n', at)) != std::string::npos; at = nl + 1) {
+        QJsonObject e =
+            QJsonDocument::fromJson(QByteArray::fromStdString(out.substr(at, nl - at))).object();
+        if (e["kind"].toString() == kind && e["name"].toString() == name) {
+            found.push_back(e);
+        }
+    }
+    return found;
+}
+
+TEST_F(CliTest, EventsReportAnOutageOfEveryUnitAndHandEachToTheProgram) {
+    char dir[] = "/tmp/custovia-cli-events-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string seen = std::string(dir) + "/seen";
+    std::string program = std::string(dir) + "/record";
+    {
+        std::ofstream script(program);
+        script
+            << "#!/bin/sh\necho \"$CUSTOVIA_EVENT $CUSTOVIA_NAME $CUSTOVIA_DEVICE $CUSTOVIA_HOST "
+               "$CUSTOVIA_TEXT\" >> '"
+            << seen << "'\n";
+    }
+    chmod(program.c_str(), 0755);
+    Tool events(CUSTOVIA_CLI_PATH,
+                {"--host", sim_->url(), "--timeout", "20", "--json", "events", "--exec", program});
+    // Every unit appears first, then the outage raises on-battery on each.
+    ASSERT_TRUE(events.waitFor(ids_.back()));
+    sim_->setOutage(true);
+    for (const auto& id : ids_) {
+        ASSERT_TRUE(events.waitFor("\"device\":\"" + id +
+                                   "\",\"host\":\"127.0.0.1\",\"kind\":\"flagRaised\""))
+            << id;
+    }
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    std::string lines;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(seen);
+        std::stringstream s;
+        s << in.rdbuf();
+        lines = s.str();
+        bool all = true;
+        for (const auto& id : ids_) {
+            all = all &&
+                  lines.find("flagRaised opBattery " + id + " 127.0.0.1 ") != std::string::npos;
+        }
+        if (all) {
+            break;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    for (const auto& id : ids_) {
+        EXPECT_NE(lines.find("flagRaised opBattery " + id + " 127.0.0.1 "), std::string::npos)
+            << lines;
+    }
+    events.signal(SIGINT);
+    Result r = events.finish();
+    EXPECT_EQ(r.exit, 0) << r.err;
+    for (const auto& id : ids_) {
+        bool found = false;
+        for (const auto& e : eventsOf(r.out, "flagRaised", "opBattery")) {
+            found = found || e["device"].toString().toStdString() == id;
+        }
+        EXPECT_TRUE(found) << id << "\n" << r.out;
+    }
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+TEST_F(CliTest, EventsHoldBackABlipAndReportAnOutageThatLasts) {
+    // The hold is longer than one refresh period, so that a blip seen by one
+    // refresh and gone by the next stays unreported.
+    Tool events(CUSTOVIA_CLI_PATH,
+                {"--host", sim_->url(), "--timeout", "20", "--json", "events", "--hold", "7"});
+    ASSERT_TRUE(events.waitFor(ids_.back()));
+    // A refresh reads the unit's state after this point.
+    auto readAfter = [&](const std::string& id) {
+        auto since = sim_->lastSeq();
+        auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (const auto& e : sim_->journalSince(since)) {
+                if (e.method == "GET" && e.path.find(id) != std::string::npos) {
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    };
+    const std::string& blip = ids_.at(0);
+    const std::string& outage = ids_.at(1);
+    ASSERT_TRUE(sim_->setOutage(true, blip));
+    ASSERT_TRUE(readAfter(blip));
+    ASSERT_TRUE(sim_->setOutage(false, blip));
+    ASSERT_TRUE(readAfter(blip));
+    ASSERT_TRUE(sim_->setOutage(true, outage));
+    // The lasting outage is reported once it held; the blip, older, never was.
+    ASSERT_TRUE(events.waitFor(
+        "\"device\":\"" + outage + "\",\"host\":\"127.0.0.1\",\"kind\":\"flagRaised\"", 40s));
+    events.signal(SIGINT);
+    Result r = events.finish();
+    for (const auto& e : eventsOf(r.out, "flagRaised", "opBattery")) {
+        EXPECT_NE(e["device"].toString().toStdString(), blip) << r.out;
+    }
+    for (const auto& e : eventsOf(r.out, "flagCleared", "opBattery")) {
+        EXPECT_NE(e["device"].toString().toStdString(), blip) << r.out;
+    }
 }
 
 TEST_F(CliTest, MinimalExampleListsTheUnits) {

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "cli/Events.h"
 #include "cli/Session.h"
 
 namespace custovia {
@@ -19,6 +20,9 @@ int runWatch(Session& session, std::ostream& out, double interval, int count);
 int runDevice(Session& session, const std::string& id, std::ostream& out);
 int runHosts(Session& session, std::ostream& out);
 int runModel(Session& session, int32_t family, int32_t model, std::ostream& out);
+// Prints the hosts' change events as they come until SIGINT or SIGTERM, or
+// until options.count have been reported.
+int runEvents(Session& session, const EventOptions& options, std::ostream& out);
 
 // Device commands that take no value.
 enum class Command {

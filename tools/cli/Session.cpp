@@ -1,6 +1,7 @@
 #include "cli/Session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <sstream>
@@ -16,12 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A service that lists no device is taken as ready once its computer entry
-// has stood this long: its (empty) device list comes right after.
-constexpr auto kEmptyGrace = std::chrono::milliseconds(600);
-// After the first data, the refresh still fetches the last device's settings
-// and the notification settings; commands that read settings wait this long.
-constexpr auto kSettle = std::chrono::milliseconds(1000);
+// How often the wait indicator turns while the hosts are refreshed.
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
 std::string lower(std::string text) {
@@ -145,27 +141,34 @@ void Session::setupLogging() {
     logger->setOptions(lo);
 }
 
-bool Session::pollReady(Host& host, Clock::time_point& firstSeen) {
-    CustoviaNames ids;
-    host.status = getDeviceCount(handle_, host.key.c_str(), nullptr, &ids);
-    if (host.status < 0) {
-        return false;
+void Session::refreshAll() {
+    // Every host is refreshed at once, each on a thread of its own, so that
+    // one slow service does not hold up the others; --timeout bounds each.
+    int32_t timeoutMs = static_cast<int32_t>(std::max(1.0, options_.timeout * 1000));
+    std::atomic<std::size_t> left{hosts_.size()};
+    std::vector<std::thread> threads;
+    for (auto& h : hosts_) {
+        threads.emplace_back([this, &h, &left, timeoutMs] {
+            int32_t status = refreshHost(handle_, h.key.c_str(), timeoutMs);
+            h.ready = status == 1;
+            h.status = h.ready ? 0 : status;
+            --left;
+        });
     }
-    auto now = Clock::now();
-    if (firstSeen == Clock::time_point()) {
-        firstSeen = now;
+    auto start = Clock::now();
+    Spinner spinner(true);
+    while (left > 0) {
+        std::ostringstream msg;
+        msg << "waiting for data from " << joinKeys(hosts_) << " ("
+            << std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count()
+            << " s)";
+        spinner.tick(msg.str());
+        std::this_thread::sleep_for(kPoll);
     }
-    if (ids.empty()) {
-        return now - firstSeen >= kEmptyGrace;
+    for (auto& t : threads) {
+        t.join();
     }
-    // A device's countdown arrives with its detailed reading: once every
-    // listed device has one, the readings of the first refresh are in.
-    CustoviaRegressives counters;
-    if (getRegressiveCounterList(handle_, host.key.c_str(), nullptr, &counters) < 0) {
-        return false;
-    }
-    return std::all_of(ids.begin(), ids.end(),
-                       [&](const std::string& id) { return counters.count(id) != 0; });
+    spinner.clear();
 }
 
 void Session::open(const OpenOptions& wait) {
@@ -199,44 +202,7 @@ void Session::open(const OpenOptions& wait) {
         hosts_.push_back(h);
     }
 
-    auto start = Clock::now();
-    auto deadline = start + std::chrono::milliseconds(
-                                static_cast<int64_t>(std::max(0.0, options_.timeout) * 1000));
-    std::vector<Clock::time_point> firstSeen(hosts_.size());
-    Spinner spinner(true);
-    for (;;) {
-        bool all = true;
-        for (std::size_t i = 0; i < hosts_.size(); ++i) {
-            if (!hosts_[i].ready) {
-                hosts_[i].ready = pollReady(hosts_[i], firstSeen[i]);
-                all = all && hosts_[i].ready;
-            }
-        }
-        auto now = Clock::now();
-        if (all || now >= deadline) {
-            break;
-        }
-        std::ostringstream msg;
-        msg << "waiting for data from " << joinKeys(hosts_) << " ("
-            << std::chrono::duration_cast<std::chrono::seconds>(now - start).count() << " s)";
-        spinner.tick(msg.str());
-        std::this_thread::sleep_for(kPoll);
-    }
-    // At the time-out, a host with its computer entry counts as ready even if
-    // some device's detail has not come: its data is partial, not absent.
-    for (std::size_t i = 0; i < hosts_.size(); ++i) {
-        if (!hosts_[i].ready && firstSeen[i] != Clock::time_point()) {
-            hosts_[i].ready = true;
-        }
-    }
-    if (wait.settings) {
-        auto until = std::min(Clock::now() + kSettle, std::max(deadline, Clock::now()));
-        while (Clock::now() < until) {
-            spinner.tick("reading settings");
-            std::this_thread::sleep_for(kPoll);
-        }
-    }
-    spinner.clear();
+    refreshAll();
 
     bool any = false;
     for (const auto& h : hosts_) {
@@ -246,9 +212,7 @@ void Session::open(const OpenOptions& wait) {
         if (!h.ready && (wait.everyHost || (!any && !wait.noData))) {
             std::ostringstream msg;
             msg << "no answer: no data from " << h.url << " within " << options_.timeout
-                << " s; is the monitoring service running there?"
-                << (options_.timeout < 4 ? " (the first data takes about 3 s)" : "") << " (status "
-                << h.status << ")";
+                << " s; is the monitoring service running there? (status " << h.status << ")";
             throw Failure(msg.str());
         }
     }

@@ -55,24 +55,18 @@ struct Host {
     std::string url;  // as given
     std::string key;  // host name the library files it under
     bool ready = false;
-    int32_t status = 0;  // last status of the readiness poll
+    int32_t status = 0;  // status of the failed first refresh, 0 after a good one
 };
 
 // What Session::open() waits for and what it takes as a failure.
 struct OpenOptions {
     // A host without data is a Failure; otherwise it stays listed as not ready.
     bool everyHost = false;
-    // The units' settings too: a refresh fetches them after the readings.
-    bool settings = false;
     // No data at all is no Failure (the live view waits for services
     // that come up later).
     bool noData = false;
     OpenOptions& requireEveryHost() {
         everyHost = true;
-        return *this;
-    }
-    OpenOptions& withSettings() {
-        settings = true;
         return *this;
     }
     OpenOptions& allowNoData() {
@@ -88,8 +82,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Sets up logging, connects every host and waits until each has delivered
-    // its first data or the time-out has passed. Opening an open session
+    // Sets up logging, connects every host and refreshes each at once, each
+    // bounded by the time-out. Opening an open session
     // does nothing.
     void open(const OpenOptions& wait = OpenOptions());
 
@@ -115,7 +109,8 @@ public:
 private:
     void setupLogging();
     bool opened_ = false;
-    bool pollReady(Host& host, std::chrono::steady_clock::time_point& firstSeen);
+    // Runs one refresh cycle of every host at once and waits for them all.
+    void refreshAll();
 
     GlobalOptions options_;
     CustoviaHandle handle_;

@@ -362,8 +362,7 @@ std::string settingsKeysHelp(SettingsKind kind) {
 
 int runSettings(Session& session, SettingsKind kind, const std::string& device, const Pairs& pairs,
                 std::ostream& out) {
-    // Settings arrive after the readings in a refresh: wait for them too.
-    session.open(OpenOptions().withSettings());
+    session.open();
     CustoviaHandle h = session.handle();
     const char* c = session.computer();
     if (kind == SettingsKind::Notify) {

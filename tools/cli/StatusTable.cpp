@@ -80,6 +80,14 @@ void printStatus(std::ostream& out, const Snapshot& snapshot, bool color) {
         }
     }
     table.print(out, color);
+    // Data of a host whose refreshes fail are shown, and marked as old.
+    for (const auto& h : hosts) {
+        HostState state = hostState(h, now);
+        if (state == HostState::Stale || (state == HostState::Unreachable && h.ready)) {
+            out << paint(h.key + ": " + hostStateWords(state), sgr::kRed, color) << " - "
+                << hostStateReason(h, now) << "; the values above may be out of date\n";
+        }
+    }
 }
 
 }  // namespace cli

@@ -11,6 +11,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/Events.h"
 #include "cli/View.h"
 
 namespace custovia {
@@ -114,7 +115,8 @@ int runHosts(Session& session, std::ostream& out) {
     if (session.options().json) {
         out << jsonText(hostsJson(views));
     }
-    Table table({"HOST", "URL", "STATE", "SERVICE", "API", "OS", "COMPUTERS", "DEVICES"});
+    Table table({"HOST", "URL", "STATE", "SERVICE", "API", "OS", "COMPUTERS", "DEVICES", "HEALTH",
+                 "LAST OK", "CYCLE", "FAILED", "REQUESTS"});
     int code = kExitOk;
     for (const HostView& h : views.hosts) {
         bool ready = h.ready && h.hasOwn;
@@ -122,12 +124,23 @@ int runHosts(Session& session, std::ostream& out) {
             code = kExitFailed;
         }
         auto dash = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
+        HostState state = hostState(h, views.timeMs);
+        const CustoviaHostHealth& x = h.health;
+        std::string lastOk =
+            h.hasHealth && x.lastSuccessMs > 0
+                ? durationText(std::max<int64_t>(0, views.timeMs - x.lastSuccessMs))
+                : std::string("-");
         table.add({Cell(h.key), Cell(h.url),
                    ready ? Cell("Connected", sgr::kGreen) : Cell("No answer", sgr::kRed),
                    Cell(dash(h.own.monVersion)), Cell(dash(h.own.apiVersion)),
                    Cell(dash(h.own.osVersion)),
                    Cell(ready ? std::to_string(h.computerCount) : "-", nullptr, true),
-                   Cell(ready ? std::to_string(h.deviceCount) : "-", nullptr, true)});
+                   Cell(ready ? std::to_string(h.deviceCount) : "-", nullptr, true),
+                   Cell(hostStateWords(state), state == HostState::Fresh ? sgr::kGreen : sgr::kRed),
+                   Cell(lastOk, nullptr, true),
+                   Cell(h.hasHealth ? std::to_string(x.lastCycleMs) + " ms" : "-", nullptr, true),
+                   Cell(h.hasHealth ? std::to_string(x.consecutiveFailures) : "-", nullptr, true),
+                   Cell(h.hasHealth ? std::to_string(x.requests) : "-", nullptr, true)});
     }
     if (!session.options().json) {
         table.print(out, colorOut(session));
@@ -164,6 +177,24 @@ int runModel(Session& session, int32_t family, int32_t model, std::ostream& out)
     for (const auto& c : caps) {
         out << "  " << (c.second ? "yes" : "no ") << "  " << c.first << '\n';
     }
+    return kExitOk;
+}
+
+}  // namespace cli
+}  // namespace custovia
+
+namespace custovia {
+namespace cli {
+
+int runEvents(Session& session, const EventOptions& options, std::ostream& out) {
+    onStopRequest(onStopSignal);
+    session.open(OpenOptions().allowNoData());
+    CustoviaHandle handle = session.handle();
+    EventSource source = [handle](CustoviaEvents* events, int32_t timeoutMs) {
+        return waitEvents(handle, events, timeoutMs);
+    };
+    int32_t status = streamEvents(source, options, out, std::cerr, stopRequested);
+    session.check(status, "events");
     return kExitOk;
 }
 

@@ -26,6 +26,7 @@ Examples:
   custovia shutdown start SIM0000001       start a manual shutdown countdown
   custovia config shutdown SIM0000001 counterManual=60
   custovia --json status | jq '.hosts[].computers[].devices[].state'
+  custovia events --hold 10 --exec /usr/local/bin/on-ups-event
 
 Exit status: 0 success, 1 failed operation (the message names the status
 code: -202 invalid argument, -302 not found, -320 service error, ...),
@@ -47,6 +48,8 @@ struct Parsed {
     int32_t family = 0, model = -1, current = 0;
     bool yes = false;
     std::vector<std::string> words;
+    EventOptions events;
+    double hold = 0, execTimeout = 10;
     std::function<int(Session&)> action;
 };
 
@@ -132,6 +135,39 @@ void addViewCommands(CLI::App& app, Parsed& p) {
 
     app.add_subcommand("hosts", "the connected services and what they report")->callback([&p] {
         p.action = [](Session& s) { return runHosts(s, std::cout); };
+    });
+
+    CLI::App* events = app.add_subcommand(
+        "events", "changes as they happen, a line each (JSON lines with --json), until Ctrl-C");
+    events->add_option("--count", p.events.count, "stop after this many events (0: never)")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    events
+        ->add_option("--exec", p.events.exec,
+                     "run PROGRAM once per event, directly (no shell), with the event in "
+                     "CUSTOVIA_EVENT (kind), CUSTOVIA_DEVICE, CUSTOVIA_HOST, CUSTOVIA_COMPUTER, "
+                     "CUSTOVIA_NAME (flag), CUSTOVIA_OLD, CUSTOVIA_NEW, CUSTOVIA_TEXT, "
+                     "CUSTOVIA_SEQ, CUSTOVIA_TIME (ms since 1970), CUSTOVIA_LOST; a program that "
+                     "fails or runs past --exec-timeout is reported and the stream goes on")
+        ->type_name("PROGRAM");
+    events->add_option("--exec-timeout", p.execTimeout, "seconds a program may run per event")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.1, 3600.0));
+    events
+        ->add_option("--hold", p.hold,
+                     "report a raised flag or failure only once it has held this long; one "
+                     "cleared sooner is not reported at all")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 86400.0));
+    events->callback([&p] {
+        p.action = [&p](Session& s) {
+            p.events.json = s.options().json;
+            p.events.holdMs = static_cast<int64_t>(p.hold * 1000);
+            p.events.execTimeoutMs = static_cast<int64_t>(p.execTimeout * 1000);
+            return runEvents(s, p.events, std::cout);
+        };
     });
 
     CLI::App* modelCmd = app.add_subcommand("model", "capabilities of a UPS model");

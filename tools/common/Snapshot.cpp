@@ -64,6 +64,7 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
     hv.status = ref.status;
     const char* key = ref.key.c_str();
     hv.connected = isConnected(handle, key) == 1;
+    hv.hasHealth = getHostHealth(handle, key, &hv.health) == 1;
     CustoviaComputers computers;
     int32_t status = getComputerList(handle, key, &computers);
     hv.ready = status >= 0 && !computers.empty();
@@ -88,6 +89,68 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
 }
 
 }  // namespace
+
+HostState hostState(const HostView& h, int64_t now) {
+    if (h.hasHealth && !h.health.reachable) {
+        return HostState::Unreachable;
+    }
+    if (!h.ready) {
+        return HostState::NoData;
+    }
+    if (h.hasHealth &&
+        (h.health.consecutiveFailures > 0 ||
+         (h.health.lastSuccessMs > 0 && now - h.health.lastSuccessMs > kStaleAfterMs))) {
+        return HostState::Stale;
+    }
+    return HostState::Fresh;
+}
+
+const char* hostStateWords(HostState state) {
+    switch (state) {
+        case HostState::Stale:
+            return "Stale";
+        case HostState::Unreachable:
+            return "Unreachable";
+        case HostState::NoData:
+            return "No data";
+        case HostState::Fresh:
+            break;
+    }
+    return "Fresh";
+}
+
+const char* hostStateToken(HostState state) {
+    switch (state) {
+        case HostState::Stale:
+            return "stale";
+        case HostState::Unreachable:
+            return "unreachable";
+        case HostState::NoData:
+            return "noData";
+        case HostState::Fresh:
+            break;
+    }
+    return "fresh";
+}
+
+std::string hostStateReason(const HostView& h, int64_t now) {
+    if (hostState(h, now) == HostState::Fresh || !h.hasHealth) {
+        return std::string();
+    }
+    const CustoviaHostHealth& x = h.health;
+    std::string text =
+        x.lastSuccessMs > 0
+            ? "last good refresh " + std::to_string((now - x.lastSuccessMs) / 1000) + " s ago"
+            : std::string("no good refresh yet");
+    if (x.consecutiveFailures > 0) {
+        text += ", " + std::to_string(x.consecutiveFailures) + " failed in a row";
+    }
+    if (x.lastErrorCode != 0) {
+        text += " (status " + std::to_string(x.lastErrorCode) +
+                (x.lastError.empty() ? "" : ": " + x.lastError) + ")";
+    }
+    return text;
+}
 
 int64_t nowMs() {
     using namespace std::chrono;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "client/custovia.h"
+#include "client/custovia_ext.h"
 
 namespace custovia {
 namespace tools {
@@ -50,7 +51,30 @@ struct HostView {
     int32_t computerCount = -1;           // every computer of the host; -1 when not ready
     int32_t deviceCount = -1;             // units of the service's own computer; -1 when not ready
     std::vector<ComputerView> computers;  // the selected ones, the service's own first
+    CustoviaHostHealth health;            // the library's record of the host's refreshes
+    bool hasHealth = false;
 };
+
+// How current a host's data are.
+enum class HostState {
+    Fresh,        // the last refresh reached the service
+    Stale,        // data are there, but the last refresh failed or is long ago
+    Unreachable,  // refreshes in a row reached nothing
+    NoData,       // nothing received yet
+};
+
+// A host's data count as stale when the last good refresh is this old (a
+// refresh runs every 3 s).
+constexpr int64_t kStaleAfterMs = 10000;
+
+HostState hostState(const HostView& host, int64_t nowMs);
+// "Fresh", "Stale", "Unreachable", "No data".
+const char* hostStateWords(HostState state);
+// Stable token for scripts: "fresh", "stale", "unreachable", "noData".
+const char* hostStateToken(HostState state);
+// For people: "no good refresh for 45s, 3 failed in a row (transfer failed:
+// ...)"; empty for a fresh host.
+std::string hostStateReason(const HostView& host, int64_t nowMs);
 
 struct Snapshot {
     int64_t timeMs = 0;  // when it was taken, milliseconds since 1970 (ages count from here)

@@ -74,6 +74,35 @@ void addDetail(QJsonObject& o, const DeviceView& dv) {
         dv.hasConfig ? QJsonValue(setArray(capabilities(dv.config.caps))) : QJsonValue();
 }
 
+// The host's freshness and the library's record of its refreshes.
+void addHealth(QJsonObject& o, const HostView& h, int64_t now) {
+    HostState state = hostState(h, now);
+    o["hostState"] = hostStateToken(state);
+    o["hostStateText"] = hostStateWords(state);
+    o["stale"] = state == HostState::Stale || state == HostState::Unreachable;
+    if (!h.hasHealth) {
+        o["health"] = QJsonValue();
+        return;
+    }
+    const CustoviaHostHealth& x = h.health;
+    auto time = [](int64_t ms) {
+        return ms > 0 ? QJsonValue(static_cast<double>(ms)) : QJsonValue();
+    };
+    QJsonObject health;
+    health["reachable"] = x.reachable;
+    health["startedMs"] = time(x.startedMs);
+    health["lastSuccessMs"] = time(x.lastSuccessMs);
+    health["lastFailureMs"] = time(x.lastFailureMs);
+    health["lastCycleMs"] = x.lastCycleMs;
+    health["consecutiveFailures"] = x.consecutiveFailures;
+    health["lastErrorCode"] = x.lastErrorCode;
+    health["lastError"] = text(x.lastError);
+    health["cycles"] = static_cast<double>(x.cycles);
+    health["requests"] = static_cast<double>(x.requests);
+    health["connections"] = static_cast<double>(x.connections);
+    o["health"] = health;
+}
+
 }  // namespace
 
 QJsonObject computerJson(const std::string& id, const custovia::Computer& c) {
@@ -145,6 +174,7 @@ QJsonObject hostsJson(const Snapshot& snapshot) {
         o["osVersion"] = text(h.own.osVersion);
         o["computers"] = ready ? QJsonValue(h.computerCount) : QJsonValue();
         o["devices"] = ready ? QJsonValue(h.deviceCount) : QJsonValue();
+        addHealth(o, h, snapshot.timeMs);
         list.append(o);
     }
     QJsonObject o;
@@ -160,6 +190,7 @@ QJsonObject devicesJson(const Snapshot& snapshot) {
         ho["url"] = text(h.url);
         ho["ready"] = h.ready;
         ho["status"] = h.status;
+        addHealth(ho, h, snapshot.timeMs);
         QJsonArray computers;
         for (const auto& c : h.computers) {
             QJsonObject co = computerJson(c.id, c.computer);

@@ -1,8 +1,10 @@
 // The JSON forms of a snapshot. Member names are stable: scripts reading
 // `custovia --json` and clients of the gateway's API rely on them, and both
 // programs write them with these functions only.
-//   hostsJson    {"hosts":[{host,url,connected,ready,status,monVersion,...}]}
-//   devicesJson  {"hosts":[{host,url,ready,status,computers:[{id,...,devices:[...]}]}]}
+//   hostsJson    {"hosts":[{host,url,connected,ready,status,monVersion,...,
+//                           hostState,hostStateText,stale,health:{reachable,...}}]}
+//   devicesJson  {"hosts":[{host,url,ready,status,hostState,hostStateText,stale,health,
+//                           computers:[{id,...,devices:[...]}]}]}
 //   deviceJson   one unit: {id,name,...,state,stateText,flags,failures,countdown,...};
 //                with `detail` also nominal values, timers, LED, port, capabilities
 #pragma once
