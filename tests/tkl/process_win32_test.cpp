@@ -93,17 +93,31 @@ TEST(ProcessWin32, WaitingWithATimeoutLeavesARunningProcessAlone) {
     System::closeProcess(child);
 }
 
+namespace {
+
+DWORD handleCount() {
+    DWORD count = 0;
+    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
+    return count;
+}
+
+}  // namespace
+
 TEST(ProcessWin32, ExecuteAndWaitClosesTheHandlesItOpened) {
+    // Wine answers 0 whatever the process holds.
+    const HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const DWORD withProbe = handleCount();
+    CloseHandle(probe);
+    if (withProbe == 0) {
+        GTEST_SKIP() << "the system does not count a process's handles";
+    }
     ChildTask task("exit:3");
-    DWORD before = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    const DWORD before = handleCount();
     for (int i = 0; i < 8; ++i) {
         ASSERT_EQ(System::executeAndWait(childCommand(), System::ShowDefault, 60000), 3);
     }
-    DWORD after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
     // A handle left open per run would add eight.
-    EXPECT_LT(after, before + 8);
+    EXPECT_LT(handleCount(), before + 8);
 }
 
 TEST(ProcessWin32, BadCommandLinesAreRefused) {
