@@ -28,9 +28,11 @@ function(custovia_layer name dir)
 endfunction()
 
 # Each test source file becomes its own executable, registered with CTest.
-# custovia_tests(<folder> LIBS <targets...>)
+# custovia_tests(<folder> LIBS <targets...> [LONG <file names...>])
+# The tests of the files named after LONG (without .cpp) carry the label
+# "long": they run for many seconds, and the sanitizer build leaves them out.
 function(custovia_tests dir)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "LIBS;LONG" ${ARGN})
   custovia_sources(srcs ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
   foreach(src ${srcs})
     get_filename_component(base ${src} NAME_WE)
@@ -42,12 +44,16 @@ function(custovia_tests dir)
       target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/PosixEnv.h)
     endif()
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(props TIMEOUT 300)
+    if(base IN_LIST T_LONG)
+      list(APPEND props LABELS long)
+    endif()
     if(CMAKE_CROSSCOMPILING)
       # Test programs for another system are listed when the tests run (under
       # an emulator), not while building.
-      gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+      gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
     else()
-      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
     endif()
   endforeach()
 endfunction()

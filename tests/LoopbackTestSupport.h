@@ -1,5 +1,5 @@
-// What the tests that run real programs on loopback share: a wait for a
-// condition with a deadline, a free port chosen by the system, and a
+// What the tests that run real programs on loopback share: the wait of
+// WaitFor.h counted in seconds, a free port chosen by the system, and a
 // temporary folder removed with everything in it.
 #pragma once
 
@@ -14,20 +14,15 @@
 #include <string>
 #include <thread>
 
+#include "WaitFor.h"
+
 namespace loopback_test {
 
 using Clock = std::chrono::steady_clock;
 
 // Waits until `done` holds or `seconds` pass; true when it held.
 inline bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-    auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return testsupport::waitFor(done, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
 }
 
 // A port nobody listens on right now, chosen by the system.

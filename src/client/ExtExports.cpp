@@ -9,12 +9,6 @@ using namespace custovia;
 
 namespace {
 
-using detail::guarded;
-using detail::kInvalidArgument;
-using detail::kInvalidArguments;
-using detail::manager;
-using detail::require;
-
 void fill(CustoviaHostHealth& out, const std::string& host, MonitClient& client) {
     const MonitHealth h = client.health();
     out.host = host;
@@ -45,17 +39,17 @@ std::string hostKey(MultiMonitClient& m, const char* host) {
 }  // namespace
 
 int32_t CUSTOVIA_CALL refreshHost(CustoviaHandle handle, const char* host, int32_t timeoutMs) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
         return m.monitClient(host).refreshWithin(timeoutMs);
     });
 }
 
 int32_t CUSTOVIA_CALL getHostHealth(CustoviaHandle handle, const char* host,
                                     CustoviaHostHealth* out) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(out != nullptr, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(out != nullptr, detail::kInvalidArguments);
         MonitClient& client = m.monitClient(host);
         CustoviaHostHealth record;
         fill(record, hostKey(m, host), client);
@@ -65,9 +59,9 @@ int32_t CUSTOVIA_CALL getHostHealth(CustoviaHandle handle, const char* host,
 }
 
 int32_t CUSTOVIA_CALL getHostHealthList(CustoviaHandle handle, CustoviaHealthList* out) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(out != nullptr, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(out != nullptr, detail::kInvalidArguments);
         CustoviaHealthList list;
         for (auto& client : m.monitClients()) {
             list.emplace_back();
@@ -79,18 +73,18 @@ int32_t CUSTOVIA_CALL getHostHealthList(CustoviaHandle handle, CustoviaHealthLis
 }
 
 int32_t CUSTOVIA_CALL setUnreachableAfter(CustoviaHandle handle, int32_t cycles) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(cycles >= 1, kInvalidArgument);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(cycles >= 1, detail::kInvalidArgument);
         m.setUnreachableAfter(cycles);
         return 1;
     });
 }
 
 int32_t CUSTOVIA_CALL waitEvents(CustoviaHandle handle, CustoviaEvents* out, int32_t timeoutMs) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(out != nullptr && timeoutMs >= 0, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(out != nullptr && timeoutMs >= 0, detail::kInvalidArguments);
         std::shared_ptr<EventHub> events = m.events();
         return events->take(*out, timeoutMs);
     });
@@ -98,16 +92,16 @@ int32_t CUSTOVIA_CALL waitEvents(CustoviaHandle handle, CustoviaEvents* out, int
 
 int32_t CUSTOVIA_CALL addEventCallback(CustoviaHandle handle, CustoviaEventCallback callback,
                                        void* context) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(callback != nullptr, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(callback != nullptr, detail::kInvalidArguments);
         return m.events()->addCallback(callback, context);
     });
 }
 
 int32_t CUSTOVIA_CALL removeEventCallback(CustoviaHandle handle, int32_t id) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
         if (!m.events()->removeCallback(id)) {
             throw tkl::NotFoundException(
                 "Error: event callback <" + std::to_string(id) + "> not found", -302);
@@ -117,9 +111,9 @@ int32_t CUSTOVIA_CALL removeEventCallback(CustoviaHandle handle, int32_t id) {
 }
 
 int32_t CUSTOVIA_CALL setEventQueueLimit(CustoviaHandle handle, int32_t limit) {
-    return guarded([&] {
-        MultiMonitClient& m = manager(handle, kInvalidArguments);
-        require(limit >= 1, kInvalidArgument);
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(limit >= 1, detail::kInvalidArgument);
         m.events()->setLimit(static_cast<std::size_t>(limit));
         return 1;
     });

@@ -21,6 +21,7 @@ MonitFlagsComparator& MonitFlagsComparator::assign(const MonitFlagsComparator& o
     failOff_.assign(other.failOff_);
     flagsOn_.assign(other.flagsOn_);
     flagsOff_.assign(other.flagsOff_);
+    changed_ = other.changed_;
     return *this;
 }
 
@@ -29,12 +30,14 @@ void MonitFlagsComparator::clear() {
     failOff_.clear();
     flagsOn_.clear();
     flagsOff_.clear();
+    changed_ = false;
 }
 
 // The flags are bit fields, so each one is compared by name.
-#define COMPARE_FLAG(from, on, off, flag)      \
-    on.flag = !old.from.flag && now.from.flag; \
-    off.flag = old.from.flag && !now.from.flag;
+#define COMPARE_FLAG(from, on, off, flag)       \
+    on.flag = !old.from.flag && now.from.flag;  \
+    off.flag = old.from.flag && !now.from.flag; \
+    changed_ = changed_ || old.from.flag != now.from.flag;
 
 void MonitFlagsComparator::compare(const Device& old, const Device& now) {
     clear();

@@ -29,12 +29,15 @@ public:
     // Status flags that came on / went off.
     virtual DeviceFlags flagsOn() const;
     virtual DeviceFlags flagsOff() const;
+    // Whether the last compare() found any flag that came on or went off.
+    bool changed() const { return changed_; }
 
 private:
     DeviceFailFlags failOn_;
     DeviceFailFlags failOff_;
     DeviceFlags flagsOn_;
     DeviceFlags flagsOff_;
+    bool changed_ = false;
 };
 
 }  // namespace custovia

@@ -31,7 +31,9 @@ const std::map<std::string, FlagWords>& statusWords() {
         {"hiVInput", {"has a high input voltage", "no longer has a high input voltage"}},
         {"loFInput", {"has a low input frequency", "no longer has a low input frequency"}},
         {"hiFInput", {"has a high input frequency", "no longer has a high input frequency"}},
-        {"noSyncInput", {"is not synchronised with its input", "is synchronised with its input"}},
+        {"noSyncInput",
+         {"has lost synchronisation with its input",
+          "has regained synchronisation with its input"}},
         {"syncInput",
          {"is synchronised with its input", "is no longer synchronised with its input"}},
         {"noiseInput", {"sees noise on its input", "no longer sees noise on its input"}},
@@ -106,6 +108,9 @@ private:
 void compareFlags(Builder& events, const Device& before, const Device& now) {
     MonitFlagsComparator comparator;
     comparator.compare(before, now);
+    if (!comparator.changed()) {
+        return;
+    }
     for (const std::string& flag : setFlags(comparator.flagsOn().toJson())) {
         auto words = statusWords().find(flag);
         events.add(MonitEventKind::FlagRaised, now, flag, "0", "1",
@@ -153,9 +158,9 @@ void compareCountdowns(Builder& events, const Device& device, const Regressive* 
     }
 }
 
-void compareSettings(Builder& events, const Device& device,
-                     const std::map<std::string, std::string>& before,
-                     const std::map<std::string, std::string>& now) {
+void compareMembers(Builder& events, const Device& device,
+                    const std::map<std::string, std::string>& before,
+                    const std::map<std::string, std::string>& now) {
     auto report = [&](const std::string& member, const std::string* from, const std::string* to) {
         const bool secret = isSecret(member);
         std::string oldValue = from == nullptr ? "" : secret ? "******" : *from;
@@ -183,6 +188,24 @@ void compareSettings(Builder& events, const Device& device,
             ++b;
             ++n;
         }
+    }
+}
+
+// Settings are compared as objects first: only a group that differs is
+// taken apart member by member.
+void compareSettings(Builder& events, const Device& device,
+                     const std::map<std::string, tkl::JsonObject>& before,
+                     const std::map<std::string, tkl::JsonObject>& now) {
+    for (const auto& group : now) {
+        auto old = before.find(group.first);
+        if (old == before.end() || old->second.qt() == group.second.qt()) {
+            continue;
+        }
+        std::map<std::string, std::string> from;
+        std::map<std::string, std::string> to;
+        MonitChanges::addSettings(from, group.first.c_str(), old->second);
+        MonitChanges::addSettings(to, group.first.c_str(), group.second);
+        compareMembers(events, device, from, to);
     }
 }
 

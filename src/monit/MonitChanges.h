@@ -11,6 +11,7 @@
 #include "model/Device.h"
 #include "model/Regressive.h"
 #include "monit/MonitEvent.h"
+#include "tkl/Json.h"
 
 namespace custovia {
 
@@ -18,9 +19,8 @@ namespace custovia {
 struct MonitView {
     std::map<std::string, Device> devices;
     std::map<std::string, Regressive> countdowns;
-    // Per unit: "mail.<member>", "dialer.<member>", "shutdown.<member>" ->
-    // the member's value as text.
-    std::map<std::string, std::map<std::string, std::string>> settings;
+    // Per unit: "mail", "dialer", "shutdown" -> the settings' JSON form.
+    std::map<std::string, std::map<std::string, tkl::JsonObject>> settings;
 };
 
 class MonitChanges {

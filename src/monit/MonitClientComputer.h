@@ -22,7 +22,7 @@
 namespace custovia {
 
 // The cache key of the service's own computer.
-inline constexpr char kLocalhost[] = "localhost";
+inline const std::string kLocalhost = "localhost";
 
 class MonitClientComputer : public tkl::Object {
 public:

@@ -157,10 +157,10 @@ MonitView MonitClient::takeView() {
         if (mail.count(id) == 0 || dial.count(id) == 0 || shut.count(id) == 0) {
             continue;
         }
-        auto& members = view.settings[id];
-        MonitChanges::addSettings(members, "mail", mail[id].toJson());
-        MonitChanges::addSettings(members, "dialer", dial[id].toJson());
-        MonitChanges::addSettings(members, "shutdown", shut[id].toJson());
+        auto& groups = view.settings[id];
+        groups["mail"] = mail[id].toJson();
+        groups["dialer"] = dial[id].toJson();
+        groups["shutdown"] = shut[id].toJson();
     }
     return view;
 }

@@ -138,11 +138,12 @@ public:
 
     // Reads until `size` bytes arrived or no byte arrived for the time-out of
     // the line settings; returns the bytes read so far (possibly 0). A time-out
-    // of 0 or less reads only what has already arrived. Size 0 returns 0
-    // without touching the device.
+    // of 0 or less never waits: the read returns at once with what has already
+    // arrived, possibly nothing. Size 0 returns 0 without touching the device.
     int32_t read(void* buf, int32_t size) override;
     // Writes the buffer; stops early only when the device takes nothing for
-    // the time-out of the line settings, and returns the bytes written.
+    // the time-out of the line settings, and returns the bytes written. With
+    // a time-out of 0 or less it waits until the device has taken everything.
     int32_t write(const void* buf, int32_t size) override;
     void flush() override;
     void purge() override;

@@ -1,6 +1,7 @@
 // Serial ports on POSIX terminals (termios). The device is opened
 // non-blocking and waited on with poll, so a read or write waits exactly as
-// long as its time-out says and no longer.
+// long as its time-out says and no longer; a read with a time-out of 0 or
+// less does not wait at all.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -78,7 +79,7 @@ bool sizeOf(int32_t databits, tcflag_t& size) {
 }
 
 // Milliseconds left of `timeout` since `since`; -1 (no limit) for a
-// time-out of 0 or less.
+// time-out of 0 or less, which only writes use.
 int remainingMs(int32_t timeout, Clock::time_point since) {
     if (timeout <= 0) {
         return -1;
@@ -213,9 +214,14 @@ int32_t SerialPort::read(void* buf, int32_t size) {
         if (count < 0 && errno != EAGAIN) {
             failIo("Error reading serial port", path_, errno);
         }
-        // Nothing buffered. After a hang-up nothing more will arrive.
+        // Nothing buffered. After a hang-up nothing more will arrive, and
+        // without a time-out the read takes only what was already there: a
+        // silent device must not hold the caller forever.
+        if (hungUp || config_.timeout <= 0) {
+            break;
+        }
         int wait = remainingMs(config_.timeout, lastArrival);
-        if (hungUp || wait == 0) {
+        if (wait == 0) {
             break;
         }
         short events = waitFor(fd, POLLIN, wait, "Error reading serial port", path_);

@@ -1,6 +1,7 @@
 // Serial ports on Windows communication devices (COM ports). The device's
 // own time-outs bound each ReadFile and WriteFile by the line settings'
-// time-out, so a read or write never waits longer than that for a byte.
+// time-out, so a read or write never waits longer than that for a byte; with
+// a time-out of 0 or less a ReadFile returns at once with what has arrived.
 #include <windows.h>
 
 #include "tkl/Exception.h"

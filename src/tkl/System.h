@@ -150,9 +150,11 @@ public:
 
     // ---- Processes -------------------------------------------------------------------
     // A started process: its process id on POSIX systems, its process handle on
-    // Windows. The caller owns it until the waitProcess call that returns its
-    // exit code, which releases it (reaps the process on POSIX systems, closes
-    // the handle on Windows), so wait for it once.
+    // Windows. The caller owns it and gives it back with closeProcess, also
+    // after waiting. On Windows the handle stays valid until then, so waiting
+    // again on an ended process returns the same exit code. On POSIX systems
+    // the wait that returns the exit code reaps the process: the id is then
+    // no longer ours, and a later wait throws.
     using ProcessHandle = intptr_t;
     // Show mode that leaves the window mode to the system (no window of its
     // own). Other show modes are window commands; POSIX systems ignore them.
@@ -179,7 +181,12 @@ public:
     // milliseconds otherwise, without limit for a negative timeout. Throws
     // SystemException (-305) for a handle that is not a process of ours.
     static int32_t waitProcess(ProcessHandle process, int32_t timeout);
-    // execute or executeAsUser, then waitProcess.
+    // Gives a handle of execute or executeAsUser back: closes it on Windows
+    // (the process itself runs on); nothing to release on POSIX systems. A
+    // handle is closed once.
+    static void closeProcess(ProcessHandle process);
+    // execute or executeAsUser, then waitProcess, then closeProcess: a process
+    // still running when the time-out ends runs on without a handle.
     static int32_t executeAndWait(const char* cmdline, int32_t showMode, int32_t timeout);
     static int32_t executeAndWait(const std::string& cmdline, int32_t showMode, int32_t timeout);
     static int32_t executeAsUserAndWait(const char* cmdline, int32_t showMode, int32_t timeout);

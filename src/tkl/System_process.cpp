@@ -88,8 +88,22 @@ System::ProcessHandle System::executeAsUser(const std::string& cmdline, int32_t 
     return executeAsUser(cmdline.c_str(), showMode);
 }
 
+namespace {
+
+// Waits for a process this call started and gives its handle back, also
+// when the wait throws.
+int32_t waitAndClose(System::ProcessHandle process, int32_t timeout) {
+    struct Closer {
+        System::ProcessHandle process;
+        ~Closer() { System::closeProcess(process); }
+    } closer{process};
+    return System::waitProcess(process, timeout);
+}
+
+}  // namespace
+
 int32_t System::executeAndWait(const char* cmdline, int32_t showMode, int32_t timeout) {
-    return waitProcess(execute(cmdline, showMode), timeout);
+    return waitAndClose(execute(cmdline, showMode), timeout);
 }
 
 int32_t System::executeAndWait(const std::string& cmdline, int32_t showMode, int32_t timeout) {
@@ -97,7 +111,7 @@ int32_t System::executeAndWait(const std::string& cmdline, int32_t showMode, int
 }
 
 int32_t System::executeAsUserAndWait(const char* cmdline, int32_t showMode, int32_t timeout) {
-    return waitProcess(executeAsUser(cmdline, showMode), timeout);
+    return waitAndClose(executeAsUser(cmdline, showMode), timeout);
 }
 
 int32_t System::executeAsUserAndWait(const std::string& cmdline, int32_t showMode,

@@ -317,4 +317,9 @@ int32_t System::waitProcess(ProcessHandle process, int32_t timeout) {
     return exitCode;
 }
 
+void System::closeProcess(ProcessHandle /*process*/) {
+    // A process id holds nothing: the wait that returned the exit code
+    // reaped the process.
+}
+
 }  // namespace tkl

@@ -137,10 +137,15 @@ int32_t System::waitProcess(ProcessHandle process, int32_t timeout) {
     if (waited != WAIT_OBJECT_0) {
         fail("Error in GetExitCodeProcess(): ");
     }
-    // The exit code has been delivered: the handle is released, as a
-    // process is reaped elsewhere.
-    CloseHandle(handle);
+    // The handle stays the caller's: an ended process keeps its exit code
+    // for every later wait until closeProcess.
     return static_cast<int32_t>(exitCode);
+}
+
+void System::closeProcess(ProcessHandle process) {
+    if (process != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(process));
+    }
 }
 
 }  // namespace tkl

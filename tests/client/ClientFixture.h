@@ -9,7 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "WaitFor.h"
 #include "client/custovia.h"
+#include "client/custovia_ext.h"
 #include "sim/Simulator.h"
 
 namespace clienttest {
@@ -24,22 +26,12 @@ inline custovia::sim::Options simOptions(int devices = 2, int hosts = 1) {
     return options;
 }
 
-// Polls `condition` until it holds or `timeout` passes. The first refresh of
-// a connected host comes about three seconds after connectCli.
-inline bool waitFor(const std::function<bool()>& condition,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using testsupport::waitFor;
 
-// Waits until the host's first refresh has filled the device list.
+// Runs a refresh cycle of the host at once (the timer's first one comes three
+// seconds after connectCli) and waits until the device list has `count` ids.
 inline bool waitForDevices(CustoviaHandle handle, const char* host, int count) {
+    refreshHost(handle, host, 15000);
     return waitFor([&] { return getDeviceCount(handle, host, nullptr, nullptr) == count; });
 }
 

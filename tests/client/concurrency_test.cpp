@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "WaitFor.h"
 #include "client/custovia.h"
+#include "client/custovia_ext.h"
 #include "sim/Simulator.h"
 
 namespace {
@@ -21,16 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
+using testsupport::waitFor;
 
 // Failures seen by the worker threads, reported once they are joined.
 class Problems {
@@ -92,6 +85,7 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
     ASSERT_EQ(connectCli(stable, sim.url(0).c_str()), 1);
     ASSERT_EQ(connectCli(stable, sim.url(1).c_str()), 1);
     for (const std::string& host : hosts) {
+        refreshHost(stable, host.c_str(), 15000);
         ASSERT_TRUE(waitFor(
             [&] { return getDeviceCount(stable, host.c_str(), nullptr, nullptr) == kDevices; },
             20s))
@@ -102,7 +96,7 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
 
     Problems problems;
     std::atomic<bool> done{false};
-    std::atomic<long> reads{0}, commands{0}, churns{0};
+    std::atomic<long> reads{0}, commands{0}, churns{0}, churnRefreshed{0};
     std::shared_mutex churnLock;
 
     auto reader = [&](int seed) {
@@ -201,6 +195,9 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
             // during it, its computer without devices yet; after it, every
             // device. A disconnected host is unknown (-302).
             int32_t count = getDeviceCount(churn, churnHost.c_str(), nullptr, nullptr);
+            if (count == kDevices) {
+                ++churnRefreshed;
+            }
             if (count != -302 && count != 0 && count != kDevices) {
                 problems.add("getDeviceCount on the changing host gave " + std::to_string(count));
             }
@@ -221,16 +218,16 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
     threads.emplace_back(commander);
     threads.emplace_back(churner);
     threads.emplace_back(churnReader);
-    std::this_thread::sleep_for(9s);
+    // Runs until the changing host was disconnected twice, once at
+    // least after a refresh had filled its cache, and every caller got through.
+    EXPECT_TRUE(waitFor(
+        [&] { return churns >= 2 && churnRefreshed > 0 && reads > 0 && commands > 0; }, 60s));
     done = true;
     for (std::thread& thread : threads) {
         thread.join();
     }
 
     problems.expectNone();
-    EXPECT_GT(reads, 0);
-    EXPECT_GT(commands, 0);
-    EXPECT_GE(churns, 1);
 
     // Every command reached the service and later refreshes saw them.
     EXPECT_GT(sim.journal().size(), 0u);

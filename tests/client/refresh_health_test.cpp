@@ -57,6 +57,14 @@ TEST(RefreshHost, FillsTheCacheAtOnceAndJoinsTheCycleInProgress) {
     EXPECT_EQ(results[1], 1);
     EXPECT_EQ(requestsTo(sim, "/api/device"), before + 1);
 
+    // The timer goes on after a refresh of the caller's.
+    CustoviaHostHealth health;
+    ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
+    const int64_t cycles = health.cycles;
+    EXPECT_TRUE(waitFor([&] {
+        return getHostHealth(h, nullptr, &health) == 1 && health.cycles > cycles;
+    }));
+
     EXPECT_EQ(refreshHost(h, "10.1.2.3", 1000), -302);
     EXPECT_EQ(refreshHost(nullptr, nullptr, 1000), -202);
 }

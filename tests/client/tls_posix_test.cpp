@@ -144,6 +144,7 @@ TEST_F(Tls, TheSettingAppliesToHostsConnectedAfterIt) {
 
     // Connected again, its refresh fails and nothing is cached.
     ASSERT_EQ(connectCli(h, sim->url().c_str()), 1);
+    EXPECT_NE(refreshHost(h, nullptr, 15000), 1);
     ASSERT_TRUE(waitFor([&] { return log.text().find("expired") != std::string::npos; }));
     EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), -302);
 
@@ -168,11 +169,13 @@ TEST_F(Tls, MismatchedSchemesFailAtOnceWithAClearReason) {
     // request time-out; each reason names what went wrong.
     const std::string plainToTls = "http://127.0.0.1:" + std::to_string(secure->port());
     ASSERT_EQ(connectCli(h, plainToTls.c_str()), 1);
+    EXPECT_NE(refreshHost(h, nullptr, 15000), 1);
     EXPECT_TRUE(waitFor([&] {
         return log.text().find("Empty reply from server") != std::string::npos;
     })) << log.text();
     const std::string tlsToPlain = "https://127.0.0.1:" + std::to_string(plain.port());
     ASSERT_EQ(connectCli(h, tlsToPlain.c_str()), 1);
+    EXPECT_NE(refreshHost(h, nullptr, 15000), 1);
     EXPECT_TRUE(waitFor([&] {
         return log.text().find("wrong version number") != std::string::npos;
     })) << log.text();

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "WaitFor.h"
 #include "monit/MonitClient.h"
 #include "sim/Simulator.h"
 #include "tkl/Exception.h"
@@ -63,17 +64,7 @@ inline custovia::sim::FaultRule fault(custovia::sim::FaultKind kind,
     return rule;
 }
 
-// Polls `condition` until it holds or ten seconds have passed.
-template <typename Condition>
-bool waitFor(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testsupport::waitFor;
 
 // Runs `call` and checks that it raises `Ex` with this code and message.
 template <typename Ex>

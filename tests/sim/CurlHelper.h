@@ -1,30 +1,15 @@
 #pragma once
 // A small libcurl client for the simulator tests: one keep-alive handle,
-// JSON answers parsed with Qt. And the tests' wait for a condition.
+// JSON answers parsed with Qt.
 
 #include <curl/curl.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 namespace simtest {
-
-// Waits until `done` holds or the deadline passes.
-template <typename F>
-bool eventually(F done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 struct Reply {
     long status = 0;  // 0: no HTTP answer at all

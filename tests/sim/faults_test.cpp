@@ -1,4 +1,5 @@
 // Fault injection, the journal and the control interface.
+#include "WaitFor.h"
 #include "sim/CurlHelper.h"
 #include "sim/Simulator.h"
 
@@ -16,8 +17,8 @@ using custovia::sim::FaultRule;
 using custovia::sim::Options;
 using custovia::sim::Simulator;
 using simtest::Client;
-using simtest::eventually;
 using simtest::Reply;
+using testsupport::waitFor;
 using namespace std::chrono_literals;
 
 namespace {
@@ -116,7 +117,7 @@ TEST(Faults, HangHoldsRequestsUntilReleasedWhileOthersAreServed) {
         Client c(sim.url());
         return c.get("/api/device").status;
     });
-    ASSERT_TRUE(eventually([&] { return sim.hangingCount() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return sim.hangingCount() == 1; }));
     Client other(sim.url());
     EXPECT_EQ(other.get("/mon").status, 200);
     EXPECT_EQ(hung.wait_for(100ms), std::future_status::timeout);
@@ -135,7 +136,7 @@ TEST(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
         Client c(sim->url());
         return c.get("/api/device");
     });
-    ASSERT_TRUE(eventually([&] { return sim->hangingCount() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return sim->hangingCount() == 1; }));
     auto stopped = std::async(std::launch::async, [&] { sim->stop(); });
     ASSERT_EQ(stopped.wait_for(3s), std::future_status::ready);
     ASSERT_EQ(hung.wait_for(3s), std::future_status::ready);

@@ -15,14 +15,15 @@
 #include <thread>
 
 #include "CurlHelper.h"
+#include "WaitFor.h"
 #include "sim/Simulator.h"
 #include "sim/TlsCertificates.h"
 
 using custovia::sim::FaultKind;
 using custovia::sim::FaultRule;
 using custovia::sim::Simulator;
-using simtest::eventually;
 using simtest::Reply;
+using testsupport::waitFor;
 using namespace std::chrono_literals;
 
 namespace {
@@ -91,7 +92,7 @@ TEST_F(SimTls, ControlJournalAndEveryFaultKindWorkAsOverPlainHttp) {
         simtest::Client c(sim_->url());
         return c.get("/api/device").status;
     });
-    ASSERT_TRUE(eventually([&] { return sim_->hangingCount() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return sim_->hangingCount() == 1; }));
     EXPECT_EQ(https.post("/_sim/release", "").json()["released"].toInt(), 1);
     ASSERT_EQ(hung.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(hung.get(), 200);

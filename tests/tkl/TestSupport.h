@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "WaitFor.h"
+
 namespace tkltest {
 
 // Sets the process time zone for one scope and restores the previous one.
@@ -51,16 +53,6 @@ void expectThrow(F&& call, const std::string& message, int32_t code) {
     }
 }
 
-// Polls `condition` until it holds or `limit` has passed.
-inline bool waitFor(const std::function<bool()>& condition,
-                    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testsupport::waitFor;
 
 }  // namespace tkltest

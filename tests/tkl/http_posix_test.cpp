@@ -64,9 +64,7 @@ public:
         server_.Delete(".*", record);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) {
-            std::this_thread::sleep_for(1ms);
-        }
+        waitFor([this] { return server_.is_running(); });
     }
     ~TestServer() {
         release();

@@ -86,6 +86,38 @@ TEST(ProcessWin32, WaitingWithATimeoutLeavesARunningProcessAlone) {
 
     ASSERT_TRUE(TerminateProcess(reinterpret_cast<HANDLE>(child), 7));
     EXPECT_EQ(System::waitProcess(child, -1), 7);
+    // The handle stays the caller's: an ended process answers every wait
+    // with its exit code until the handle is closed.
+    EXPECT_EQ(System::waitProcess(child, 0), 7);
+    EXPECT_EQ(System::waitProcess(child, -1), 7);
+    System::closeProcess(child);
+}
+
+namespace {
+
+DWORD handleCount() {
+    DWORD count = 0;
+    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
+    return count;
+}
+
+}  // namespace
+
+TEST(ProcessWin32, ExecuteAndWaitClosesTheHandlesItOpened) {
+    // Wine answers 0 whatever the process holds.
+    const HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const DWORD withProbe = handleCount();
+    CloseHandle(probe);
+    if (withProbe == 0) {
+        GTEST_SKIP() << "the system does not count a process's handles";
+    }
+    ChildTask task("exit:3");
+    const DWORD before = handleCount();
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(System::executeAndWait(childCommand(), System::ShowDefault, 60000), 3);
+    }
+    // A handle left open per run would add eight.
+    EXPECT_LT(handleCount(), before + 8);
 }
 
 TEST(ProcessWin32, BadCommandLinesAreRefused) {
@@ -122,6 +154,7 @@ TEST(ProcessWin32, AsUserRunsTheCommandThroughTheShellWithoutQuotes) {
     System::ProcessHandle shell =
         System::executeAsUser("cmd /c mkdir \"" + one + " " + two + "\"", System::ShowDefault);
     EXPECT_EQ(System::waitProcess(shell, 60000), 0);
+    System::closeProcess(shell);
     // "start" returns at once; the folders appear when its child has run.
     const uint32_t start = System::getTicks();
     while (!(folderExists(one) && folderExists(two)) && System::getTicks() - start < 60000) {

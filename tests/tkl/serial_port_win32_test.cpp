@@ -159,6 +159,23 @@ TEST(SerialPortWin32, EchoedBytesComeBackAndSilenceEndsARead) {
     EXPECT_GE(tkl::System::getTicks() - start, 150u);
     EXPECT_EQ(port.read(more, 0), 0);
 
+    // Without a time-out a read never waits: empty from a silent line, and
+    // the echo is taken as it arrives, a piece at a time.
+    for (int timeout : {0, -1}) {
+        SCOPED_TRACE(timeout);
+        line.set(9600, 8, 1, 0, timeout);
+        port.setConfig(line);
+        EXPECT_EQ(port.read(more, sizeof more), 0);
+        EXPECT_EQ(port.write("ping", 4), 4);
+        std::string echoed;
+        const uint32_t begun = tkl::System::getTicks();
+        while (echoed.size() < 4 && tkl::System::getTicks() - begun < 5000) {
+            const int32_t count = port.read(more, sizeof more);
+            echoed.append(more, static_cast<size_t>(count));
+        }
+        EXPECT_EQ(echoed, "ping");
+    }
+
     // New line settings apply to the open port and are kept.
     line.set(19200, 7, 2, 2, 100);
     port.setConfig(line);

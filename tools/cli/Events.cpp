@@ -34,10 +34,6 @@ std::string holdKey(const CustoviaEvent& e) {
     return e.host + '\n' + e.computer + '\n' + e.device + '\n' + (failure ? "f:" : "s:") + e.name;
 }
 
-QJsonValue text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 }  // namespace
 
 std::string eventLine(const CustoviaEvent& e) {
@@ -51,19 +47,7 @@ std::string eventLine(const CustoviaEvent& e) {
 }
 
 std::string eventJsonLine(const CustoviaEvent& e) {
-    QJsonObject o;
-    o["seq"] = static_cast<double>(e.seq);
-    o["timeMs"] = static_cast<double>(e.timeMs);
-    o["kind"] = text(e.kindName);
-    o["host"] = text(e.host);
-    o["computer"] = text(e.computer);
-    o["device"] = text(e.device);
-    o["name"] = text(e.name);
-    o["oldValue"] = text(e.oldValue);
-    o["newValue"] = text(e.newValue);
-    o["text"] = text(e.text);
-    o["lost"] = static_cast<double>(e.lost);
-    return tools::jsonText(o, true);
+    return tools::jsonText(tools::eventJson(e), true);
 }
 
 std::vector<std::pair<std::string, std::string>> eventEnvironment(const CustoviaEvent& e) {

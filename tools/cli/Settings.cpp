@@ -374,22 +374,13 @@ int runSettings(Session& session, SettingsKind kind, const std::string& device, 
                             " on " + host.key;
         using R = custovia::NotifyConfig;
         // The library reports success even when the service refuses the
-        // change, so the tool waits for the next refresh to confirm it.
+        // change, so the tool refreshes the host to confirm it.
         auto taken = [&](const R& sent) {
-            auto deadline = std::chrono::steady_clock::now() +
-                            std::chrono::milliseconds(static_cast<int64_t>(
-                                std::max(4.0, session.options().timeout) * 1000));
-            Spinner spinner(true);
-            while (std::chrono::steady_clock::now() < deadline) {
-                R now;
-                if (notifyConfig(h, k, c, &now) == 1 && now.option == sent.option &&
-                    now.valPercent == sent.valPercent && now.valSecond == sent.valSecond) {
-                    return true;
-                }
-                spinner.tick("waiting for the service to confirm");
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-            return false;
+            const auto timeoutMs = static_cast<int32_t>(session.options().timeout * 1000);
+            R now;
+            return refreshHost(h, k, std::max<int32_t>(1, timeoutMs)) == 1 &&
+                   notifyConfig(h, k, c, &now) == 1 && now.option == sent.option &&
+                   now.valPercent == sent.valPercent && now.valSecond == sent.valSecond;
         };
         return edit<R>(
             session, notifyForm(), kind, owner, pairs, out,

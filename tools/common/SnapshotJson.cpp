@@ -209,6 +209,23 @@ QJsonObject devicesJson(const Snapshot& snapshot) {
     return o;
 }
 
+QJsonObject eventJson(const CustoviaEvent& e) {
+    auto text = [](const std::string& value) { return QString::fromStdString(value); };
+    QJsonObject o;
+    o["seq"] = static_cast<double>(e.seq);
+    o["timeMs"] = static_cast<double>(e.timeMs);
+    o["kind"] = text(e.kindName);
+    o["host"] = text(e.host);
+    o["computer"] = text(e.computer);
+    o["device"] = text(e.device);
+    o["name"] = text(e.name);
+    o["oldValue"] = text(e.oldValue);
+    o["newValue"] = text(e.newValue);
+    o["text"] = text(e.text);
+    o["lost"] = static_cast<double>(e.lost);
+    return o;
+}
+
 std::string jsonText(const QJsonObject& object, bool compact) {
     QByteArray bytes =
         QJsonDocument(object).toJson(compact ? QJsonDocument::Compact : QJsonDocument::Indented);

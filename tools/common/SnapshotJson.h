@@ -7,6 +7,8 @@
 //                           computers:[{id,...,devices:[...]}]}]}
 //   deviceJson   one unit: {id,name,...,state,stateText,flags,failures,countdown,...};
 //                with `detail` also nominal values, timers, LED, port, capabilities
+//   eventJson    one change event: {seq,timeMs,kind,host,computer,device,name,
+//                oldValue,newValue,text,lost}
 #pragma once
 
 #include <QJsonObject>
@@ -25,6 +27,7 @@ QJsonObject devicesJson(const Snapshot& snapshot);
 // One unit; `nowMs` is the time its reading's age counts to.
 QJsonObject deviceJson(const DeviceView& device, bool detail, int64_t nowMs);
 QJsonObject computerJson(const std::string& id, const custovia::Computer& computer);
+QJsonObject eventJson(const CustoviaEvent& event);
 
 // Indented JSON text with a final line feed; compact on one line with `compact`.
 std::string jsonText(const QJsonObject& object, bool compact = false);
