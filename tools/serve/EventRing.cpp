@@ -1,6 +1,6 @@
 #include "serve/EventRing.h"
 
-#include "cli/Events.h"
+#include "common/SnapshotJson.h"
 
 namespace custovia {
 namespace serve {
@@ -12,7 +12,8 @@ void EventRing::push(const CustoviaEvent& event) {
     s.id = event.seq;
     // The form `custovia events --json` prints: one line of compact JSON
     // (ending in a line feed), so the data fit one "data:" line.
-    s.frame = "id: " + std::to_string(s.id) + "\ndata: " + cli::eventJsonLine(event) + "\n";
+    s.frame = "id: " + std::to_string(s.id) +
+              "\ndata: " + tools::jsonText(tools::eventJson(event), true) + "\n";
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (s.id <= last_) {
