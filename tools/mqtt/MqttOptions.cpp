@@ -73,7 +73,7 @@ void addOptions(CLI::App& app, Options& o) {
     app.add_option("--mqtt", o.url,
                    "publish to this MQTT broker: mqtt://host[:port] (1883) or "
                    "mqtts://host[:port] (8883)");
-    app.add_option("--ca-file", o.caFile,
+    app.add_option("--mqtt-ca-file", o.caFile,
                    "CA certificates (PEM) the mqtts:// broker must chain to");
     app.add_option("--mqtt-user", o.user, "user name at the broker");
     app.add_option("--mqtt-password-file", o.passwordFile,
@@ -100,10 +100,10 @@ std::string load(Options& o) {
     }
     if (!o.caFile.empty()) {
         if (!o.tls) {
-            return "--ca-file needs an mqtts:// broker";
+            return "--mqtt-ca-file needs an mqtts:// broker";
         }
         if (!std::ifstream(o.caFile)) {
-            return "--ca-file: cannot read " + o.caFile;
+            return "--mqtt-ca-file: cannot read " + o.caFile;
         }
     }
     if (!o.passwordFile.empty()) {

@@ -40,7 +40,7 @@ struct Options {
     bool enabled() const { return !url.empty(); }
 };
 
-// Adds --mqtt, --ca-file, --mqtt-user, --mqtt-password-file, --mqtt-prefix
+// Adds --mqtt, --mqtt-ca-file, --mqtt-user, --mqtt-password-file, --mqtt-prefix
 // and --discovery-prefix to the gateway's command line.
 void addOptions(CLI::App& app, Options& options);
 

@@ -128,6 +128,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
                    "write the log to this file (default: standard error when a level is given)")
         ->type_name("FILE");
 
+    mqtt::addOptions(app, o.mqtt);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -159,6 +161,10 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
         if (!keys.insert(key).second) {
             throw StartError("host \"" + key + "\" is given twice (" + url + ")", kExitUsage);
         }
+    }
+    std::string mqttError = mqtt::load(o.mqtt);
+    if (!mqttError.empty()) {
+        throw StartError(mqttError, kExitUsage);
     }
     if (!tokenFile.empty()) {
         o.token = readTokenFile(tokenFile);
