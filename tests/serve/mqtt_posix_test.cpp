@@ -76,11 +76,11 @@ TEST(ServeMqtt, BadBrokerOptionsStopTheStartWithUsage) {
     serve_test::runProgram(CUSTOVIA_SERVE_PATH,
                            {"--host", "http://127.0.0.1:9", "--mqtt", "http://broker"}, &code);
     EXPECT_EQ(code, 2);
-    serve_test::runProgram(
-        CUSTOVIA_SERVE_PATH,
-        {"--host", "http://127.0.0.1:9", "--mqtt", "mqtt://b", "--mqtt-ca-file", "/etc/hostname"},
-        &code);
-    EXPECT_EQ(code, 2) << "a CA file needs mqtts://";
+    serve_test::runProgram(CUSTOVIA_SERVE_PATH,
+                           {"--host", "http://127.0.0.1:9", "--mqtt", "mqtts://b",
+                            "--mqtt-password-file", "/etc/hostname"},
+                           &code);
+    EXPECT_EQ(code, 2) << "a password needs a user";
 }
 
 }  // namespace

@@ -114,7 +114,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
                    "file whose first line is the bearer token that enables device commands")
         ->type_name("FILE");
     app.add_option("--ca-file", o.caFile,
-                   "PEM file of the authorities an https:// service's certificate must chain to")
+                   "PEM file of the authorities an https:// service's (and an mqtts:// "
+                   "broker's) certificate must chain to")
         ->type_name("FILE");
     app.add_option("--unreachable-after", o.unreachableAfter,
                    "failed refresh cycles in a row after which a host counts as down")
@@ -162,6 +163,7 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
             throw StartError("host \"" + key + "\" is given twice (" + url + ")", kExitUsage);
         }
     }
+    o.mqtt.caFile = o.caFile;
     std::string mqttError = mqtt::load(o.mqtt);
     if (!mqttError.empty()) {
         throw StartError(mqttError, kExitUsage);
