@@ -68,9 +68,10 @@ TEST(MqttOptionsTest, CommandLineFilesAndPrefixes) {
     Options missing = o;
     missing.passwordFile = file + ".missing";
     EXPECT_NE(load(missing), "");
-    Options caWithoutTls = o;
-    caWithoutTls.caFile = file;
-    EXPECT_NE(load(caWithoutTls), "");
+    Options unreadableCa = o;
+    unreadableCa.url = "mqtts://b";
+    unreadableCa.caFile = file + ".missing";
+    EXPECT_NE(load(unreadableCa), "");
     for (const char* prefix : {"", "/a", "a/", "a//b", "a/+", "#"}) {
         Options p = o;
         p.prefix = prefix;

@@ -13,7 +13,7 @@ namespace mqtt {
 
 struct Options {
     std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
-    std::string caFile;
+    std::string caFile;  // the gateway's --ca-file; used for mqtts:// only
     std::string user;
     std::string passwordFile;
     std::string prefix = "custovia";
@@ -40,8 +40,9 @@ struct Options {
     bool enabled() const { return !url.empty(); }
 };
 
-// Adds --mqtt, --ca-file, --mqtt-user, --mqtt-password-file, --mqtt-prefix
-// and --discovery-prefix to the gateway's command line.
+// Adds --mqtt, --mqtt-user, --mqtt-password-file, --mqtt-prefix
+// and --discovery-prefix to the gateway's command line. The broker's CA file
+// is the gateway's --ca-file (caFile, set by the caller).
 void addOptions(CLI::App& app, Options& options);
 
 // Checks the options and completes them: parses the URL, reads the password

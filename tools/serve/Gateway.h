@@ -49,6 +49,9 @@ public:
                     const std::string& device);
 
     const std::vector<tools::HostRef>& hosts() const { return hosts_; }
+    // The library handle, for parts that read it themselves (the MQTT
+    // publisher); valid from construction until stop().
+    CustoviaHandle handle() const { return handle_; }
 
 private:
     static void CUSTOVIA_CALL onEvent(const CustoviaEvent* event, void* context);

@@ -114,7 +114,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
                    "file whose first line is the bearer token that enables device commands")
         ->type_name("FILE");
     app.add_option("--ca-file", o.caFile,
-                   "PEM file of the authorities an https:// service's certificate must chain to")
+                   "PEM file of the authorities an https:// service's (and an mqtts:// "
+                   "broker's) certificate must chain to")
         ->type_name("FILE");
     app.add_option("--unreachable-after", o.unreachableAfter,
                    "failed refresh cycles in a row after which a host counts as down")
@@ -127,6 +128,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
     app.add_option("--log-file", o.logFile,
                    "write the log to this file (default: standard error when a level is given)")
         ->type_name("FILE");
+
+    mqtt::addOptions(app, o.mqtt);
 
     try {
         app.parse(argc, argv);
@@ -159,6 +162,11 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
         if (!keys.insert(key).second) {
             throw StartError("host \"" + key + "\" is given twice (" + url + ")", kExitUsage);
         }
+    }
+    o.mqtt.caFile = o.caFile;
+    std::string mqttError = mqtt::load(o.mqtt);
+    if (!mqttError.empty()) {
+        throw StartError(mqttError, kExitUsage);
     }
     if (!tokenFile.empty()) {
         o.token = readTokenFile(tokenFile);

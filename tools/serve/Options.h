@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "mqtt/MqttOptions.h"
+
 namespace custovia {
 namespace serve {
 
@@ -39,6 +41,7 @@ struct Options {
     std::string logLevel;  // trace ... fatal, empty: no library log
     std::string logFile;
     int unreachableAfter = 2;  // failed cycles in a row that make a host unreachable
+    mqtt::Options mqtt;        // the broker to publish to; no URL: none
 };
 
 // Parses the command line. Returns false when the program is to exit at once

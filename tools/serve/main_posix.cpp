@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "serve/Gateway.h"
+#include "serve/MqttBridge.h"
 #include "serve/Options.h"
 #include "serve/Server.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     Options options;
     std::unique_ptr<Gateway> gateway;
     std::unique_ptr<Server> server;
+    std::unique_ptr<MqttBridge> mqtt;
     try {
         int code = 0;
         if (!parseOptions(argc, argv, &options, &code)) {
@@ -37,6 +39,15 @@ int main(int argc, char** argv) {
         // ends the program at once.
         server->bind();
         gateway->connect();
+        if (options.mqtt.enabled()) {
+            // A broker that is down is retried in the background; only a
+            // publisher that cannot start at all ends the program.
+            mqtt = std::make_unique<MqttBridge>(*gateway, options.mqtt, options.hasTokenFile);
+            std::string error = mqtt->start();
+            if (!error.empty()) {
+                throw StartError("MQTT: " + error, kExitFailed);
+            }
+        }
     } catch (const StartError& e) {
         std::cerr << "custovia-serve: " << e.what() << std::endl;
         if (e.exitCode() == kExitUsage) {
@@ -52,6 +63,9 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&stopSignals, &sig);
     bool ended = server->stop(500);
+    if (mqtt) {
+        mqtt->stop();
+    }
     gateway->stop();
     if (!ended) {
         // A client stuck in a write keeps its server thread; the program
