@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 #include <map>
 #include <mutex>
-#include <regex>
 #include <set>
 
 #include "ServeTestSupport.h"
@@ -193,20 +193,23 @@ TEST_F(GatewayTest, MetricsAreWellFormedAndCoverEveryUnit) {
     const std::string& text = r->body;
 
     // Line by line: comments declare each family once, before its samples.
-    const std::regex help("# HELP (custovia_[a-z_]+) .+");
-    const std::regex type("# TYPE (custovia_[a-z_]+) (gauge|counter)");
-    const std::regex sample(R"((custovia_[a-z_]+)\{([a-z_]+="([^"\\]|\\.)*",?)+\} -?[0-9.e+-]+)");
+    const QRegularExpression help("^# HELP (custovia_[a-z_]+) .+$");
+    const QRegularExpression type("^# TYPE (custovia_[a-z_]+) (gauge|counter)$");
+    const QRegularExpression sample(
+        R"(^(custovia_[a-z_]+)\{([a-z_]+="([^"\\]|\\.)*",?)+\} -?[0-9.e+-]+$)");
     std::set<std::string> helped, typed;
     std::istringstream lines(text);
     std::string line;
-    std::smatch m;
     while (std::getline(lines, line)) {
-        if (std::regex_match(line, m, help)) {
-            EXPECT_TRUE(helped.insert(m[1]).second) << line;
-        } else if (std::regex_match(line, m, type)) {
-            EXPECT_TRUE(helped.count(m[1]) && typed.insert(m[1]).second) << line;
-        } else if (std::regex_match(line, m, sample)) {
-            EXPECT_TRUE(typed.count(m[1])) << line;
+        const QString l = QString::fromStdString(line);
+        QRegularExpressionMatch m;
+        auto family = [&] { return m.captured(1).toStdString(); };
+        if ((m = help.match(l)).hasMatch()) {
+            EXPECT_TRUE(helped.insert(family()).second) << line;
+        } else if ((m = type.match(l)).hasMatch()) {
+            EXPECT_TRUE(helped.count(family()) && typed.insert(family()).second) << line;
+        } else if ((m = sample.match(l)).hasMatch()) {
+            EXPECT_TRUE(typed.count(family())) << line;
         } else {
             ADD_FAILURE() << "not an exposition line: " << line;
         }
