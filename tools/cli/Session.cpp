@@ -20,22 +20,6 @@ using Clock = std::chrono::steady_clock;
 // How often the wait indicator turns while the hosts are refreshed.
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-int logLevel(const std::string& text) {
-    static const char* const names[] = {"trace", "debug", "info", "warning", "error", "fatal"};
-    for (int i = 0; i < 6; ++i) {
-        if (lower(text) == names[i]) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 std::string joinKeys(const std::vector<Host>& hosts) {
     std::string text;
     for (const auto& h : hosts) {
@@ -46,58 +30,12 @@ std::string joinKeys(const std::vector<Host>& hosts) {
 
 }  // namespace
 
-std::string statusWords(int32_t status) {
-    switch (status) {
-        case -1:
-            return "failed";
-        case -201:
-        case -202:
-            return "invalid argument";
-        case -203:
-            return "not implemented";
-        case -205:
-            return "illegal state";
-        case -300:
-            return "out of memory";
-        case -302:
-            return "not found";
-        case -305:
-            return "system error";
-        case -314:
-            return "timed out";
-        case -320:
-            return "service error";
-        case -3200:
-            return "transfer failed";
-        default:
-            return "error";
-    }
-}
-
-std::string statusMessage(int32_t status, const std::string& what) {
-    return statusWords(status) + ": " + what + " (status " + std::to_string(status) + ")";
-}
-
 std::string hostKey(const std::string& url) {
-    // The library keys a service by the host part of "[scheme://]host[:port]",
-    // in lower case; the scheme and the port are not part of the key.
-    std::string text = url;
-    std::string low = lower(text);
-    for (const char* scheme : {"http://", "https://"}) {
-        if (low.rfind(scheme, 0) == 0) {
-            text = text.substr(std::string(scheme).size());
-            break;
-        }
+    try {
+        return tools::hostKey(url);
+    } catch (const std::invalid_argument& e) {
+        throw Failure(e.what(), kExitUsage);
     }
-    if (text.find("://") != std::string::npos) {
-        throw Failure("invalid address \"" + url + "\": only http:// and https:// are served",
-                      kExitUsage);
-    }
-    std::string host = lower(text.substr(0, text.find_first_of(":/")));
-    if (host.empty() || host.find_first_of(" \t@?#") != std::string::npos) {
-        throw Failure("invalid address \"" + url + "\": expected http://HOST[:PORT]", kExitUsage);
-    }
-    return host;
 }
 
 Session::Session(const GlobalOptions& options) : options_(options), handle_(openCli()) {}
@@ -128,7 +66,7 @@ void Session::setupLogging() {
         return;
     }
     // Without a level, a log file gets everything: requests and failures.
-    int level = options_.logLevel.empty() ? 0 : logLevel(options_.logLevel);
+    int level = options_.logLevel.empty() ? 0 : tools::logLevel(options_.logLevel);
     if (level < 0) {
         throw Failure("invalid log level \"" + options_.logLevel + "\"", kExitUsage);
     }

@@ -11,6 +11,7 @@
 
 #include "cli/Terminal.h"
 #include "client/custovia.h"
+#include "common/Status.h"
 
 namespace custovia {
 namespace cli {
@@ -32,11 +33,8 @@ private:
     int exitCode_;
 };
 
-// Words for a status code of the library: "not found", "invalid argument",
-// "service error", ...
-std::string statusWords(int32_t status);
-// "<words>: <what> (status <code>)".
-std::string statusMessage(int32_t status, const std::string& what);
+using tools::statusMessage;
+using tools::statusWords;
 
 // What the user chose on the command line for every subcommand.
 struct GlobalOptions {
@@ -117,8 +115,7 @@ private:
     std::vector<Host> hosts_;
 };
 
-// The library's host key for a service address (its host name, lower case),
-// or a Failure when the address names no host.
+// tools::hostKey with its error as a Failure of the usage (exit code 2).
 std::string hostKey(const std::string& url);
 
 }  // namespace cli

@@ -2,8 +2,8 @@
 
 #include <QJsonArray>
 
-#include "cli/Session.h"
 #include "common/SnapshotJson.h"
+#include "common/Status.h"
 #include "serve/Metrics.h"
 #include "serve/Token.h"
 
@@ -184,7 +184,7 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
             o["command"] = commandName(command);
             o["status"] = status;
             o["result"] =
-                status == 1 ? QString("ok") : QString::fromStdString(cli::statusWords(status));
+                status == 1 ? QString("ok") : QString::fromStdString(tools::statusWords(status));
             sendJson(res, httpStatusOf(status), o);
         });
 }

@@ -1,8 +1,9 @@
 #include "serve/Gateway.h"
 
+#include <algorithm>
 #include <mutex>
 
-#include "cli/Session.h"
+#include "common/Status.h"
 #include "tkl/Logger.h"
 
 namespace custovia {
@@ -21,16 +22,6 @@ const CommandName kCommands[] = {
     {DeviceCommand::Discharge, "discharge"},
     {DeviceCommand::MailTest, "mail-test"},
 };
-
-int logLevel(const std::string& text) {
-    static const char* const names[] = {"trace", "debug", "info", "warning", "error", "fatal"};
-    for (int i = 0; i < 6; ++i) {
-        if (text == names[i]) {
-            return i;
-        }
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -64,7 +55,7 @@ Gateway::Gateway(const Options& options, std::size_t eventCapacity)
             // Without a level, a log file gets everything.
             tkl::LogOutput output =
                 options_.logFile.empty() ? tkl::LogOutput::Console : tkl::LogOutput::File;
-            tkl::LoggerOptions lo("monitclient", logLevel(options_.logLevel),
+            tkl::LoggerOptions lo("monitclient", std::max(0, tools::logLevel(options_.logLevel)),
                                   static_cast<int32_t>(output));
             lo.fileName = options_.logFile;
             logger->setOptions(lo);
@@ -75,7 +66,8 @@ Gateway::Gateway(const Options& options, std::size_t eventCapacity)
         if (status != 1) {
             closeCli(handle_);
             handle_ = nullptr;
-            throw StartError(cli::statusMessage(status, "CA file " + options_.caFile), kExitUsage);
+            throw StartError(tools::statusMessage(status, "CA file " + options_.caFile),
+                             kExitUsage);
         }
     }
     setUnreachableAfter(handle_, options_.unreachableAfter);
@@ -84,7 +76,7 @@ Gateway::Gateway(const Options& options, std::size_t eventCapacity)
     if (id < 1) {
         closeCli(handle_);
         handle_ = nullptr;
-        throw StartError(cli::statusMessage(id, "event feed"), kExitFailed);
+        throw StartError(tools::statusMessage(id, "event feed"), kExitFailed);
     }
     callbackId_ = id;
 }
@@ -98,11 +90,11 @@ void Gateway::connect() {
     for (const auto& url : options_.hosts) {
         int32_t status = connectCli(handle_, url.c_str());
         if (status != 1) {
-            throw StartError(cli::statusMessage(status, "connecting " + url), kExitFailed);
+            throw StartError(tools::statusMessage(status, "connecting " + url), kExitFailed);
         }
         tools::HostRef ref;
         ref.url = url;
-        ref.key = cli::hostKey(url);
+        ref.key = tools::hostKey(url);
         hosts_.push_back(ref);
     }
     connected_ = true;

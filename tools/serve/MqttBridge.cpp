@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "cli/Session.h"
+#include "common/Status.h"
 #include "mqtt/SnapshotSource.h"
 
 namespace custovia {
@@ -28,7 +28,7 @@ MqttBridge::MqttBridge(Gateway& gateway, const mqtt::Options& options, bool comm
                 return result;
             }
             result.status = gateway.command(command, host, std::string(), device);
-            result.text = result.status == 1 ? "ok" : cli::statusWords(result.status);
+            result.text = result.status == 1 ? "ok" : tools::statusWords(result.status);
             return result;
         };
     }

@@ -7,8 +7,9 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
-#include "cli/Session.h"
+#include "common/Status.h"
 
 namespace custovia {
 namespace serve {
@@ -153,8 +154,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
     for (const auto& url : o.hosts) {
         std::string key;
         try {
-            key = cli::hostKey(url);
-        } catch (const cli::Failure& e) {
+            key = tools::hostKey(url);
+        } catch (const std::invalid_argument& e) {
             throw StartError(e.what(), kExitUsage);
         }
         // The library files a service under its host name: two URLs of one
