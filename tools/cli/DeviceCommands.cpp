@@ -3,6 +3,7 @@
 #include <QJsonObject>
 
 #include <functional>
+#include <iterator>
 #include <ostream>
 
 #include "cli/Arguments.h"
@@ -50,26 +51,33 @@ int deviceCall(
 }  // namespace
 
 int runCommand(Session& session, Command command, const std::string& id, std::ostream& out) {
-    switch (command) {
-        case Command::ShutdownStart:
-            return deviceCall(session, id, "Shutdown countdown started", "start a shutdown on",
-                              "shutdownStart", out, manualDevShutdown);
-        case Command::ShutdownCancel:
-            return deviceCall(session, id, "Shutdown cancelled", "cancel the shutdown of",
-                              "shutdownCancel", out, cancelDevShutdown);
-        case Command::Discharge:
-            return deviceCall(session, id, "Battery discharge started",
-                              "start a battery discharge on", "discharge", out, manualDevDischarge);
-        case Command::MailTestStart:
-            return deviceCall(session, id, "Test mail requested", "send a test mail for",
-                              "mailTestStart", out, manualDevMailTest);
-        case Command::MailTestCancel:
-            return deviceCall(session, id, "Test mail cancelled", "cancel the test mail of",
-                              "mailTestCancel", out, cancelDevMailTest);
-        case Command::Delete:
-            break;
+    using Call = int32_t(CUSTOVIA_CALL*)(CustoviaHandle, const char*, const char*, const char*);
+    // The sentence on success, what the service may refuse, the JSON name.
+    struct Row {
+        Command command;
+        const char* done;
+        const char* refused;
+        const char* token;
+        Call call;
+    };
+    static const Row kRows[] = {
+        {Command::ShutdownStart, "Shutdown countdown started", "start a shutdown on",
+         "shutdownStart", manualDevShutdown},
+        {Command::ShutdownCancel, "Shutdown cancelled", "cancel the shutdown of", "shutdownCancel",
+         cancelDevShutdown},
+        {Command::Discharge, "Battery discharge started", "start a battery discharge on",
+         "discharge", manualDevDischarge},
+        {Command::MailTestStart, "Test mail requested", "send a test mail for", "mailTestStart",
+         manualDevMailTest},
+        {Command::MailTestCancel, "Test mail cancelled", "cancel the test mail of",
+         "mailTestCancel", cancelDevMailTest},
+        {Command::Delete, "Device deleted", "delete", "delete", deleteDevice},
+    };
+    const Row* row = kRows;
+    while (row->command != command && row + 1 != std::end(kRows)) {
+        ++row;
     }
-    return deviceCall(session, id, "Device deleted", "delete", "delete", out, deleteDevice);
+    return deviceCall(session, id, row->done, row->refused, row->token, out, row->call);
 }
 
 int runUser(Session& session, const std::string& id, const std::string* userName,
