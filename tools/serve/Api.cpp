@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 
+#include <memory>
+
 #include "cli/Session.h"
 #include "common/SnapshotJson.h"
 #include "serve/Metrics.h"
@@ -134,8 +136,19 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
     server.Get("/healthz",
                [&](const httplib::Request&, httplib::Response& res) { healthz(gateway, res); });
     server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
-        tools::Snapshot s = gateway.snapshot();
-        res.set_content(metricsText(s), "text/plain; version=0.0.4");
+        // Sent in parts while it is written: a scrape holds its snapshot
+        // and one part, never the whole text of thousands of units.
+        auto writer = std::make_shared<MetricsWriter>(gateway.snapshot());
+        auto part = std::make_shared<std::string>();
+        res.set_chunked_content_provider("text/plain; version=0.0.4",
+                                         [writer, part](std::size_t, httplib::DataSink& sink) {
+                                             part->clear();
+                                             if (!writer->next(*part)) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             return sink.write(part->data(), part->size());
+                                         });
     });
     server.Get("/api/v1/hosts", [&](const httplib::Request&, httplib::Response& res) {
         sendJson(res, 200, tools::hostsJson(gateway.snapshot()));
