@@ -6,6 +6,7 @@
 
 #include "cli/Session.h"
 #include "common/SnapshotJson.h"
+#include "serve/Memory.h"
 #include "serve/Metrics.h"
 #include "serve/Token.h"
 
@@ -138,16 +139,28 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
     server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
         // Sent in parts while it is written: a scrape holds its snapshot
         // and one part, never the whole text of thousands of units.
-        auto writer = std::make_shared<MetricsWriter>(gateway.snapshot());
-        auto part = std::make_shared<std::string>();
+        struct Scrape {
+            std::unique_ptr<MetricsWriter> writer;
+            std::string part;
+        };
+        auto scrape = std::make_shared<Scrape>();
+        scrape->writer = std::make_unique<MetricsWriter>(gateway.snapshot());
         res.set_chunked_content_provider("text/plain; version=0.0.4",
-                                         [writer, part](std::size_t, httplib::DataSink& sink) {
-                                             part->clear();
-                                             if (!writer->next(*part)) {
-                                                 sink.done();
-                                                 return true;
+                                         [scrape](std::size_t, httplib::DataSink& sink) {
+                                             Scrape& s = *scrape;
+                                             s.part.clear();
+                                             if (s.writer && s.writer->next(s.part)) {
+                                                 return sink.write(s.part.data(), s.part.size());
                                              }
-                                             return sink.write(part->data(), part->size());
+                                             if (s.writer) {
+                                                 sink.done();
+                                                 // The client has it all: the snapshot goes, and so
+                                                 // do the pages it took on this thread.
+                                                 s.writer.reset();
+                                                 std::string().swap(s.part);
+                                                 releaseFreeMemory();
+                                             }
+                                             return true;
                                          });
     });
     server.Get("/api/v1/hosts", [&](const httplib::Request&, httplib::Response& res) {
