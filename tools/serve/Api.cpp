@@ -17,6 +17,10 @@ namespace {
 
 const char kJson[] = "application/json";
 
+// A scrape that starts while another is being sent takes that one's snapshot
+// when it is at most this old (the hosts refresh every 3 s).
+constexpr int64_t kSharedSnapshotMs = 1000;
+
 void sendJson(httplib::Response& res, int status, const QJsonObject& body) {
     res.status = status;
     res.set_content(tools::jsonText(body), kJson);
@@ -137,14 +141,15 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
     server.Get("/healthz",
                [&](const httplib::Request&, httplib::Response& res) { healthz(gateway, res); });
     server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
-        // Sent in parts while it is written: a scrape holds its snapshot
-        // and one part, never the whole text of thousands of units.
+        // Sent in parts while it is written: a scrape holds one part, never
+        // the whole text of thousands of units, and scrapes that overlap
+        // (a Prometheus and a person) share one snapshot.
         struct Scrape {
             std::unique_ptr<MetricsWriter> writer;
             std::string part;
         };
         auto scrape = std::make_shared<Scrape>();
-        scrape->writer = std::make_unique<MetricsWriter>(gateway.snapshot());
+        scrape->writer = std::make_unique<MetricsWriter>(gateway.sharedSnapshot(kSharedSnapshotMs));
         res.set_chunked_content_provider("text/plain; version=0.0.4",
                                          [scrape](std::size_t, httplib::DataSink& sink) {
                                              Scrape& s = *scrape;

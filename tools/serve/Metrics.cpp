@@ -268,15 +268,16 @@ constexpr std::size_t kFamilyCount = sizeof(kFamilies) / sizeof(kFamilies[0]);
 
 }  // namespace
 
-MetricsWriter::MetricsWriter(tools::Snapshot snapshot) : snapshot_(std::move(snapshot)) {
-    hostLabels_.reserve(snapshot_.hosts.size());
-    for (const auto& h : snapshot_.hosts) {
+MetricsWriter::MetricsWriter(std::shared_ptr<const tools::Snapshot> snapshot)
+    : snapshot_(std::move(snapshot)) {
+    hostLabels_.reserve(snapshot_->hosts.size());
+    for (const auto& h : snapshot_->hosts) {
         std::string labels;
         appendLabel(labels, "host", h.key);
         hostLabels_.push_back(std::move(labels));
         // The cache of a host that stopped answering still holds its last
         // readings; they are not exported as if they were current.
-        if (!hostUp(h, snapshot_.timeMs)) {
+        if (!hostUp(h, snapshot_->timeMs)) {
             continue;
         }
         for (const auto& c : h.computers) {
@@ -294,7 +295,7 @@ bool MetricsWriter::next(std::string& out, std::size_t partSize) {
     const std::size_t begin = out.size();
     while (family_ < kFamilyCount && out.size() - begin < partSize) {
         const FamilySpec& spec = kFamilies[family_];
-        std::size_t count = spec.scope == Scope::Host ? snapshot_.hosts.size() : units_.size();
+        std::size_t count = spec.scope == Scope::Host ? snapshot_->hosts.size() : units_.size();
         if (item_ >= count) {
             ++family_;
             item_ = 0;
@@ -302,10 +303,10 @@ bool MetricsWriter::next(std::string& out, std::size_t partSize) {
             continue;
         }
         Family family(out, spec.name, spec.type, spec.help, &declared_);
-        Context c{snapshot_.timeMs};
+        Context c{snapshot_->timeMs};
         for (; item_ < count && out.size() - begin < partSize; ++item_) {
             if (spec.scope == Scope::Host) {
-                c.host = &snapshot_.hosts[item_];
+                c.host = &snapshot_->hosts[item_];
                 c.labels = &hostLabels_[item_];
             } else {
                 const Unit& u = units_[item_];
@@ -333,7 +334,7 @@ bool hostUp(const tools::HostView& host, int64_t nowMs) {
 }
 
 std::string metricsText(const tools::Snapshot& snapshot) {
-    MetricsWriter writer(snapshot);
+    MetricsWriter writer(std::make_shared<const tools::Snapshot>(snapshot));
     std::string out;
     while (writer.next(out)) {
     }

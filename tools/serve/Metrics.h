@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace serve {
 
 class MetricsWriter {
 public:
-    explicit MetricsWriter(tools::Snapshot snapshot);
+    explicit MetricsWriter(std::shared_ptr<const tools::Snapshot> snapshot);
     MetricsWriter(const MetricsWriter&) = delete;
     MetricsWriter& operator=(const MetricsWriter&) = delete;
 
@@ -37,7 +38,7 @@ private:
         std::string labels;  // host="...",computer="...",device="..."
     };
 
-    tools::Snapshot snapshot_;
+    std::shared_ptr<const tools::Snapshot> snapshot_;
     std::vector<std::string> hostLabels_;  // host="..." of each host
     std::vector<Unit> units_;              // the units of the hosts that are up
     std::size_t family_ = 0;               // the family being written
