@@ -3,6 +3,9 @@
 // ring.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <memory>
+
 #include "serve/Api.h"
 #include "serve/EventRing.h"
 #include "serve/Metrics.h"
@@ -81,6 +84,77 @@ TEST(MetricsTest, LabelsAreEscapedAndUnitsOfADownHostAreNotExported) {
     EXPECT_EQ(text.find("U-down.example"), std::string::npos);
     // A family without samples is not declared.
     EXPECT_EQ(text.find("custovia_countdown_seconds"), std::string::npos);
+}
+
+// The value of the one series of `family` in `text`.
+std::string valueOf(const std::string& text, const std::string& family) {
+    std::size_t at = text.find("\n" + family + "{");
+    EXPECT_NE(at, std::string::npos) << family;
+    std::size_t end = text.find('\n', at + 1);
+    std::string line = text.substr(at + 1, end - at - 1);
+    return line.substr(line.rfind(' ') + 1);
+}
+
+TEST(MetricsTest, PartsJoinToTheWholeTextAndNumbersAreWrittenAsPrintfWritesThem) {
+    using namespace custovia::tools;
+    Snapshot s;
+    s.timeMs = 50000;
+    for (int i = 0; i < 3; ++i) {
+        HostView h;
+        h.key = "host" + std::to_string(i);
+        h.ready = true;
+        h.hasHealth = true;
+        h.health.reachable = true;
+        h.health.lastSuccessMs = 49000;
+        h.health.cycles = 123456789012;
+        ComputerView c;
+        c.id = "localhost";
+        for (int j = 0; j < 4; ++j) {
+            DeviceView d;
+            d.device.id = "U" + std::to_string(j);
+            d.device.vars.cBattery = std::nan("");
+            d.device.vars.vBattery = -0.0;
+            d.device.vars.vInput = 1e20;
+            d.device.vars.vOutput = 230.4567;
+            d.device.vars.fOutput = 49.99999;
+            d.device.vars.pOutput = 123456.789;
+            d.device.vars.temperature = 1234567;
+            c.devices.push_back(d);
+        }
+        h.computers.push_back(c);
+        s.hosts.push_back(h);
+    }
+    std::string whole = metricsText(s);
+    EXPECT_EQ(valueOf(whole, "custovia_battery_charge_ratio"), "NaN");
+    EXPECT_EQ(valueOf(whole, "custovia_battery_voltage_volts"), "-0");
+    EXPECT_EQ(valueOf(whole, "custovia_input_voltage_volts"), "1e+20");
+    EXPECT_EQ(valueOf(whole, "custovia_output_voltage_volts"), "230.457");
+    EXPECT_EQ(valueOf(whole, "custovia_output_frequency_hertz"), "50");
+    EXPECT_EQ(valueOf(whole, "custovia_output_power_watts"), "123457");
+    EXPECT_EQ(valueOf(whole, "custovia_temperature_celsius"), "1234567");
+    EXPECT_EQ(valueOf(whole, "custovia_host_cycles_total"), "123456789012");
+    EXPECT_EQ(valueOf(whole, "custovia_host_last_success_age_seconds"), "1");
+
+    // However small the parts, they join to the same text, and each family
+    // is declared once, before its series.
+    auto shared = std::make_shared<const Snapshot>(s);
+    for (std::size_t size : {1, 7, 100, 4096}) {
+        MetricsWriter writer(shared);
+        std::string joined;
+        std::string part;
+        while (writer.next(part, size)) {
+            EXPECT_FALSE(part.empty());
+            joined += part;
+            part.clear();
+        }
+        EXPECT_EQ(joined, whole) << size;
+    }
+    std::size_t helps = 0;
+    for (std::size_t at = whole.find("# HELP custovia_status_flag "); at != std::string::npos;
+         at = whole.find("# HELP custovia_status_flag ", at + 1)) {
+        ++helps;
+    }
+    EXPECT_EQ(helps, 1u);
 }
 
 CustoviaEvent event(uint64_t seq) {

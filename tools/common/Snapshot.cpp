@@ -1,6 +1,7 @@
 #include "common/Snapshot.h"
 
 #include <chrono>
+#include <utility>
 
 namespace custovia {
 namespace tools {
@@ -43,6 +44,9 @@ ComputerView computerView(CustoviaHandle handle, const std::string& host, const 
     if (getDeviceList(handle, host.c_str(), id.c_str(), &devices) == 1) {
         getRegressiveCounterList(handle, host.c_str(), id.c_str(), &counters);
     }
+    // Reserved up front: the views' copies are deep (strings, the model
+    // description), and a growing vector would copy every one it holds.
+    cv.devices.reserve(devices.size());
     for (const auto& d : devices) {
         DeviceView dv;
         dv.device = d.second;
@@ -52,7 +56,7 @@ ComputerView computerView(CustoviaHandle handle, const std::string& host, const 
             dv.countdown = c->second;
             dv.hasCountdown = true;
         }
-        cv.devices.push_back(dv);
+        cv.devices.push_back(std::move(dv));
     }
     return cv;
 }
@@ -78,7 +82,9 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
     hv.computerCount = getComputerCount(handle, key, nullptr);
     hv.deviceCount = getDeviceCount(handle, key, nullptr, nullptr);
     std::string localIp = computers.count("localhost") ? computers["localhost"].ip : "";
-    for (const auto& id : computerOrder(computers)) {
+    std::vector<std::string> order = computerOrder(computers);
+    hv.computers.reserve(order.size());
+    for (const auto& id : order) {
         bool isLocal = id == "localhost";
         if (!selected.empty() && selected != id && !(isLocal && selected == localIp)) {
             continue;
@@ -161,6 +167,7 @@ Snapshot takeSnapshot(CustoviaHandle handle, const std::vector<HostRef>& hosts,
                       const std::string& computer) {
     Snapshot s;
     s.timeMs = nowMs();
+    s.hosts.reserve(hosts.size());
     for (const auto& ref : hosts) {
         s.hosts.push_back(hostView(handle, ref, computer));
     }

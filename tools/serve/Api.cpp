@@ -2,8 +2,11 @@
 
 #include <QJsonArray>
 
+#include <memory>
+
 #include "common/SnapshotJson.h"
 #include "common/Status.h"
+#include "serve/Memory.h"
 #include "serve/Metrics.h"
 #include "serve/Token.h"
 
@@ -13,6 +16,10 @@ namespace serve {
 namespace {
 
 const char kJson[] = "application/json";
+
+// A scrape that starts while another is being sent takes that one's snapshot
+// when it is at most this old (the hosts refresh every 3 s).
+constexpr int64_t kSharedSnapshotMs = 1000;
 
 void sendJson(httplib::Response& res, int status, const QJsonObject& body) {
     res.status = status;
@@ -134,8 +141,32 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
     server.Get("/healthz",
                [&](const httplib::Request&, httplib::Response& res) { healthz(gateway, res); });
     server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
-        tools::Snapshot s = gateway.snapshot();
-        res.set_content(metricsText(s), "text/plain; version=0.0.4");
+        // Sent in parts while it is written: a scrape holds one part, never
+        // the whole text of thousands of units, and scrapes that overlap
+        // (a Prometheus and a person) share one snapshot.
+        struct Scrape {
+            std::unique_ptr<MetricsWriter> writer;
+            std::string part;
+        };
+        auto scrape = std::make_shared<Scrape>();
+        scrape->writer = std::make_unique<MetricsWriter>(gateway.sharedSnapshot(kSharedSnapshotMs));
+        res.set_chunked_content_provider("text/plain; version=0.0.4",
+                                         [scrape](std::size_t, httplib::DataSink& sink) {
+                                             Scrape& s = *scrape;
+                                             s.part.clear();
+                                             if (s.writer && s.writer->next(s.part)) {
+                                                 return sink.write(s.part.data(), s.part.size());
+                                             }
+                                             if (s.writer) {
+                                                 sink.done();
+                                                 // The client has it all: the snapshot goes, and so
+                                                 // do the pages it took on this thread.
+                                                 s.writer.reset();
+                                                 std::string().swap(s.part);
+                                                 releaseFreeMemory();
+                                             }
+                                             return true;
+                                         });
     });
     server.Get("/api/v1/hosts", [&](const httplib::Request&, httplib::Response& res) {
         sendJson(res, 200, tools::hostsJson(gateway.snapshot()));

@@ -134,6 +134,16 @@ tools::Snapshot Gateway::snapshot() const {
     return tools::takeSnapshot(handle_, hosts_);
 }
 
+std::shared_ptr<const tools::Snapshot> Gateway::sharedSnapshot(int64_t maxAgeMs) const {
+    std::lock_guard<std::mutex> lock(sharedLock_);
+    std::shared_ptr<const tools::Snapshot> s = shared_.lock();
+    if (!s || tools::nowMs() - s->timeMs > maxAgeMs) {
+        s = std::make_shared<const tools::Snapshot>(snapshot());
+        shared_ = s;
+    }
+    return s;
+}
+
 int32_t Gateway::command(DeviceCommand command, const std::string& host,
                          const std::string& computer, const std::string& device) {
     std::shared_lock<std::shared_mutex> lock(lock_);

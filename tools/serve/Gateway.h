@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -41,6 +42,10 @@ public:
     void stop();
 
     tools::Snapshot snapshot() const;
+    // The snapshot that answers still in progress hold, when it was taken
+    // at most `maxAgeMs` ago, else a new one: scrapes that overlap share one
+    // snapshot instead of holding one each.
+    std::shared_ptr<const tools::Snapshot> sharedSnapshot(int64_t maxAgeMs) const;
     EventRing& events() { return events_; }
 
     // Runs a command on a unit of `host`'s `computer` ("localhost" or empty:
@@ -64,6 +69,8 @@ private:
     bool connected_ = false;
     // Shared by the calls on the handle, exclusive for stop().
     mutable std::shared_mutex lock_;
+    mutable std::mutex sharedLock_;
+    mutable std::weak_ptr<const tools::Snapshot> shared_;
 };
 
 }  // namespace serve

@@ -1,9 +1,7 @@
 #include "serve/Metrics.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <map>
-#include <utility>
 
 #include "common/UnitState.h"
 
@@ -12,177 +10,7 @@ namespace serve {
 
 namespace {
 
-using Labels = std::vector<std::pair<std::string, std::string>>;
-
-struct Family {
-    std::string help;
-    std::string type;
-    std::string samples;
-};
-
-// Families in the order they are first declared, each with its samples.
-class Exposition {
-public:
-    void declare(const std::string& name, const char* type, const char* help) {
-        if (!index_.count(name)) {
-            index_[name] = families_.size();
-            families_.push_back({name, Family{help, type, std::string()}});
-        }
-    }
-    void sample(const std::string& name, const Labels& labels, double value) {
-        sample(name, labelText(labels), value);
-    }
-    // `labels`: the escaped label pairs without braces, as labelText() makes them.
-    void sample(const std::string& name, const std::string& labels, double value) {
-        std::string& out = families_[index_.at(name)].second.samples;
-        out += name;
-        if (!labels.empty()) {
-            out += '{';
-            out += labels;
-            out += '}';
-        }
-        out += ' ';
-        out += number(value);
-        out += '\n';
-    }
-    static std::string labelText(const Labels& labels) {
-        std::string out;
-        for (std::size_t i = 0; i < labels.size(); ++i) {
-            out += (i ? "," : "") + labels[i].first + "=\"" + escapeLabel(labels[i].second) + "\"";
-        }
-        return out;
-    }
-    std::string text() const {
-        std::string out;
-        for (const auto& f : families_) {
-            if (f.second.samples.empty()) {
-                continue;
-            }
-            out += "# HELP " + f.first + " " + f.second.help + "\n";
-            out += "# TYPE " + f.first + " " + f.second.type + "\n";
-            out += f.second.samples;
-        }
-        return out;
-    }
-
-private:
-    static std::string number(double v) {
-        if (std::isnan(v)) {
-            return "NaN";
-        }
-        char buf[64];
-        if (std::fabs(v) < 1e15 && v == std::floor(v)) {
-            std::snprintf(buf, sizeof(buf), "%.0f", v);
-        } else {
-            std::snprintf(buf, sizeof(buf), "%.6g", v);
-        }
-        return buf;
-    }
-    std::map<std::string, std::size_t> index_;
-    std::vector<std::pair<std::string, Family>> families_;
-};
-
-// Readings are single precision: three decimals keep them as the unit reports.
-double r3(double v) {
-    return std::round(v * 1000) / 1000;
-}
-
-void declareAll(Exposition& e) {
-    e.declare("custovia_host_up", "gauge", "1 while the monitoring service answers, else 0.");
-    e.declare("custovia_host_last_success_age_seconds", "gauge",
-              "Seconds since the last refresh cycle that reached the service.");
-    e.declare("custovia_host_cycle_duration_seconds", "gauge",
-              "Duration of the last refresh cycle.");
-    e.declare("custovia_host_consecutive_failures", "gauge",
-              "Failed refresh cycles since the last good one.");
-    e.declare("custovia_host_cycles_total", "counter", "Refresh cycles run.");
-    e.declare("custovia_host_requests_total", "counter", "Requests sent to the service.");
-    e.declare("custovia_device_info", "gauge",
-              "Always 1; the unit's model, firmware and names as labels.");
-    e.declare("custovia_device_connected", "gauge", "1 while the service talks to the unit.");
-    e.declare("custovia_battery_charge_ratio", "gauge", "Battery charge, 0 to 1.");
-    e.declare("custovia_battery_voltage_volts", "gauge", "Battery voltage.");
-    e.declare("custovia_input_voltage_volts", "gauge", "Input (mains) voltage.");
-    e.declare("custovia_output_voltage_volts", "gauge", "Output voltage.");
-    e.declare("custovia_output_frequency_hertz", "gauge", "Output frequency.");
-    e.declare("custovia_output_current_amperes", "gauge", "Output current.");
-    e.declare("custovia_output_power_watts", "gauge", "Output power.");
-    e.declare("custovia_output_load_ratio", "gauge", "Output power over nominal power.");
-    e.declare("custovia_temperature_celsius", "gauge", "Temperature of the unit.");
-    e.declare("custovia_reading_age_seconds", "gauge", "Age of the unit's last reading.");
-    e.declare("custovia_countdown_seconds", "gauge",
-              "Remaining seconds of the running shutdown countdown, by cause.");
-    e.declare("custovia_status_flag", "gauge", "1 while the status flag is set.");
-    e.declare("custovia_failure", "gauge", "1 while the failure is present.");
-}
-
-void hostSamples(Exposition& e, const tools::HostView& h, int64_t now) {
-    Labels l{{"host", h.key}, {"url", h.url}};
-    e.sample("custovia_host_up", l, hostUp(h, now) ? 1 : 0);
-    if (!h.hasHealth) {
-        return;
-    }
-    Labels k{{"host", h.key}};
-    const CustoviaHostHealth& hh = h.health;
-    if (hh.lastSuccessMs > 0) {
-        e.sample("custovia_host_last_success_age_seconds", k,
-                 std::max<int64_t>(0, now - hh.lastSuccessMs) / 1000.0);
-    }
-    e.sample("custovia_host_cycle_duration_seconds", k, hh.lastCycleMs / 1000.0);
-    e.sample("custovia_host_consecutive_failures", k, hh.consecutiveFailures);
-    e.sample("custovia_host_cycles_total", k, static_cast<double>(hh.cycles));
-    e.sample("custovia_host_requests_total", k, static_cast<double>(hh.requests));
-}
-
-void deviceSamples(Exposition& e, const std::string& host, const tools::ComputerView& c,
-                   const tools::DeviceView& dv, int64_t now) {
-    const auto& d = dv.device;
-    const auto& v = d.vars;
-    Labels unit{{"host", host}, {"computer", c.id}, {"device", d.id}};
-    Labels info = unit;
-    info.push_back({"name", d.name});
-    info.push_back({"model", dv.modelName});
-    info.push_back({"firmware", d.version});
-    info.push_back({"user_name", d.userName});
-    info.push_back({"user_prod", d.userProd});
-    e.sample("custovia_device_info", info, 1);
-    // The unit's labels, escaped once for all its series.
-    const std::string l = Exposition::labelText(unit);
-    e.sample("custovia_device_connected", l, d.status.connected ? 1 : 0);
-    e.sample("custovia_battery_charge_ratio", l, r3(v.cBattery / 100.0));
-    e.sample("custovia_battery_voltage_volts", l, r3(v.vBattery));
-    e.sample("custovia_input_voltage_volts", l, r3(v.vInput));
-    e.sample("custovia_output_voltage_volts", l, r3(v.vOutput));
-    e.sample("custovia_output_frequency_hertz", l, r3(v.fOutput));
-    e.sample("custovia_output_current_amperes", l, r3(v.iOutput));
-    e.sample("custovia_output_power_watts", l, r3(v.pOutput));
-    double load = tools::loadPercent(v);
-    if (load >= 0) {
-        e.sample("custovia_output_load_ratio", l, r3(load / 100.0));
-    }
-    e.sample("custovia_temperature_celsius", l, r3(v.temperature));
-    if (d.last > 0) {
-        e.sample("custovia_reading_age_seconds", l, std::max<int64_t>(0, now - d.last) / 1000.0);
-    }
-    if (dv.hasCountdown && dv.countdown.value() >= 0) {
-        e.sample("custovia_countdown_seconds",
-                 l + ",cause=\"" + escapeLabel(dv.countdown.causeName()) + "\"",
-                 dv.countdown.value() / 1000.0);
-    }
-    // Flag names are identifiers: nothing in them to escape.
-    for (const auto& f : tools::statusFlags(d.status)) {
-        e.sample("custovia_status_flag", l + ",flag=\"" + f.first + "\"", f.second ? 1 : 0);
-    }
-    for (const auto& f : tools::failureFlags(d.failures)) {
-        e.sample("custovia_failure", l + ",flag=\"" + f.first + "\"", f.second ? 1 : 0);
-    }
-}
-
-}  // namespace
-
-std::string escapeLabel(const std::string& value) {
-    std::string out;
-    out.reserve(value.size());
+void appendEscaped(std::string& out, const std::string& value) {
     for (char ch : value) {
         if (ch == '\\') {
             out += "\\\\";
@@ -194,6 +22,309 @@ std::string escapeLabel(const std::string& value) {
             out += ch;
         }
     }
+}
+
+// `name="value"`, escaped, after a comma unless it is the first label.
+void appendLabel(std::string& out, const char* name, const std::string& value) {
+    if (!out.empty() && out.back() != '{') {
+        out += ',';
+    }
+    out += name;
+    out += "=\"";
+    appendEscaped(out, value);
+    out += '"';
+}
+
+// Whole numbers below 10^15 without a fraction, others with six significant
+// digits, as printf's "%.0f" and "%.6g" write them.
+void appendNumber(std::string& out, double v) {
+    if (std::isnan(v)) {
+        out += "NaN";
+        return;
+    }
+    char buf[32];
+    std::to_chars_result r;
+    if (std::fabs(v) < 1e15 && v == std::floor(v)) {
+        if (v == 0 && std::signbit(v)) {
+            out += "-0";
+            return;
+        }
+        r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(v));
+    } else {
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+    }
+    out.append(buf, r.ptr);
+}
+
+// Readings are single precision: three decimals keep them as the unit reports.
+double r3(double v) {
+    return std::round(v * 1000) / 1000;
+}
+
+// What a family's series are written from.
+struct Context {
+    int64_t now;
+    const tools::HostView* host = nullptr;
+    const std::string* labels = nullptr;  // the host's or the unit's labels
+    const tools::DeviceView* device = nullptr;
+};
+
+// Writes one family's series of one host or unit: the family's HELP and TYPE
+// lines before its first series.
+class Family {
+public:
+    Family(std::string& out, const char* name, const char* type, const char* help, bool* declared)
+        : out_(out), name_(name), type_(type), help_(help), declared_(declared) {}
+
+    void sample(double value) { sample(nullptr, nullptr, value); }
+    // With one more label after the host's or unit's.
+    void sample(const char* label, const char* labelValue, double value) {
+        start();
+        out_ += '{';
+        out_ += *labels_;
+        if (label) {
+            out_ += ',';
+            out_ += label;
+            out_ += "=\"";
+            for (const char* p = labelValue; *p; ++p) {
+                if (*p == '\\' || *p == '"') {
+                    out_ += '\\';
+                    out_ += *p;
+                } else if (*p == '\n') {
+                    out_ += "\\n";
+                } else {
+                    out_ += *p;
+                }
+            }
+            out_ += '"';
+        }
+        out_ += "} ";
+        appendNumber(out_, value);
+        out_ += '\n';
+    }
+    // With labels of its own instead of the host's or unit's.
+    void sampleWith(const std::string& labels, double value) {
+        const std::string* own = labels_;
+        labels_ = &labels;
+        sample(value);
+        labels_ = own;
+    }
+    void setLabels(const std::string* labels) { labels_ = labels; }
+
+private:
+    void start() {
+        if (!*declared_) {
+            out_ += "# HELP ";
+            out_ += name_;
+            out_ += ' ';
+            out_ += help_;
+            out_ += "\n# TYPE ";
+            out_ += name_;
+            out_ += ' ';
+            out_ += type_;
+            out_ += '\n';
+            *declared_ = true;
+        }
+        out_ += name_;
+    }
+
+    std::string& out_;
+    const char* name_;
+    const char* type_;
+    const char* help_;
+    bool* declared_;
+    const std::string* labels_ = nullptr;
+};
+
+enum class Scope { Host, Unit };
+
+struct FamilySpec {
+    const char* name;
+    const char* type;
+    const char* help;
+    Scope scope;
+    void (*write)(Family& f, const Context& c);
+};
+
+const CustoviaHostHealth* health(const Context& c) {
+    return c.host->hasHealth ? &c.host->health : nullptr;
+}
+
+const custovia::DeviceVars& vars(const Context& c) {
+    return c.device->device.vars;
+}
+
+// Every family in the order of the exposition; within a family the hosts,
+// or the units of the hosts that are up, in the snapshot's order.
+const FamilySpec kFamilies[] = {
+    {"custovia_host_up", "gauge", "1 while the monitoring service answers, else 0.", Scope::Host,
+     [](Family& f, const Context& c) {
+         std::string labels;
+         appendLabel(labels, "host", c.host->key);
+         appendLabel(labels, "url", c.host->url);
+         f.sampleWith(labels, hostUp(*c.host, c.now) ? 1 : 0);
+     }},
+    {"custovia_host_last_success_age_seconds", "gauge",
+     "Seconds since the last refresh cycle that reached the service.", Scope::Host,
+     [](Family& f, const Context& c) {
+         const CustoviaHostHealth* h = health(c);
+         if (h && h->lastSuccessMs > 0) {
+             f.sample(std::max<int64_t>(0, c.now - h->lastSuccessMs) / 1000.0);
+         }
+     }},
+    {"custovia_host_cycle_duration_seconds", "gauge", "Duration of the last refresh cycle.",
+     Scope::Host,
+     [](Family& f, const Context& c) {
+         if (const CustoviaHostHealth* h = health(c)) {
+             f.sample(h->lastCycleMs / 1000.0);
+         }
+     }},
+    {"custovia_host_consecutive_failures", "gauge",
+     "Failed refresh cycles since the last good one.", Scope::Host,
+     [](Family& f, const Context& c) {
+         if (const CustoviaHostHealth* h = health(c)) {
+             f.sample(h->consecutiveFailures);
+         }
+     }},
+    {"custovia_host_cycles_total", "counter", "Refresh cycles run.", Scope::Host,
+     [](Family& f, const Context& c) {
+         if (const CustoviaHostHealth* h = health(c)) {
+             f.sample(static_cast<double>(h->cycles));
+         }
+     }},
+    {"custovia_host_requests_total", "counter", "Requests sent to the service.", Scope::Host,
+     [](Family& f, const Context& c) {
+         if (const CustoviaHostHealth* h = health(c)) {
+             f.sample(static_cast<double>(h->requests));
+         }
+     }},
+    {"custovia_device_info", "gauge", "Always 1; the unit's model, firmware and names as labels.",
+     Scope::Unit,
+     [](Family& f, const Context& c) {
+         const auto& d = c.device->device;
+         std::string labels = *c.labels;
+         appendLabel(labels, "name", d.name);
+         appendLabel(labels, "model", c.device->modelName);
+         appendLabel(labels, "firmware", d.version);
+         appendLabel(labels, "user_name", d.userName);
+         appendLabel(labels, "user_prod", d.userProd);
+         f.sampleWith(labels, 1);
+     }},
+    {"custovia_device_connected", "gauge", "1 while the service talks to the unit.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(c.device->device.status.connected ? 1 : 0); }},
+    {"custovia_battery_charge_ratio", "gauge", "Battery charge, 0 to 1.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).cBattery / 100.0)); }},
+    {"custovia_battery_voltage_volts", "gauge", "Battery voltage.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).vBattery)); }},
+    {"custovia_input_voltage_volts", "gauge", "Input (mains) voltage.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).vInput)); }},
+    {"custovia_output_voltage_volts", "gauge", "Output voltage.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).vOutput)); }},
+    {"custovia_output_frequency_hertz", "gauge", "Output frequency.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).fOutput)); }},
+    {"custovia_output_current_amperes", "gauge", "Output current.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).iOutput)); }},
+    {"custovia_output_power_watts", "gauge", "Output power.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).pOutput)); }},
+    {"custovia_output_load_ratio", "gauge", "Output power over nominal power.", Scope::Unit,
+     [](Family& f, const Context& c) {
+         double load = tools::loadPercent(vars(c));
+         if (load >= 0) {
+             f.sample(r3(load / 100.0));
+         }
+     }},
+    {"custovia_temperature_celsius", "gauge", "Temperature of the unit.", Scope::Unit,
+     [](Family& f, const Context& c) { f.sample(r3(vars(c).temperature)); }},
+    {"custovia_reading_age_seconds", "gauge", "Age of the unit's last reading.", Scope::Unit,
+     [](Family& f, const Context& c) {
+         int64_t last = c.device->device.last;
+         if (last > 0) {
+             f.sample(std::max<int64_t>(0, c.now - last) / 1000.0);
+         }
+     }},
+    {"custovia_countdown_seconds", "gauge",
+     "Remaining seconds of the running shutdown countdown, by cause.", Scope::Unit,
+     [](Family& f, const Context& c) {
+         const tools::DeviceView& d = *c.device;
+         if (d.hasCountdown && d.countdown.value() >= 0) {
+             f.sample("cause", d.countdown.causeName().c_str(), d.countdown.value() / 1000.0);
+         }
+     }},
+    {"custovia_status_flag", "gauge", "1 while the status flag is set.", Scope::Unit,
+     [](Family& f, const Context& c) {
+         for (const auto& flag : tools::statusFlags(c.device->device.status)) {
+             f.sample("flag", flag.first, flag.second ? 1 : 0);
+         }
+     }},
+    {"custovia_failure", "gauge", "1 while the failure is present.", Scope::Unit,
+     [](Family& f, const Context& c) {
+         for (const auto& flag : tools::failureFlags(c.device->device.failures)) {
+             f.sample("flag", flag.first, flag.second ? 1 : 0);
+         }
+     }},
+};
+
+constexpr std::size_t kFamilyCount = sizeof(kFamilies) / sizeof(kFamilies[0]);
+
+}  // namespace
+
+MetricsWriter::MetricsWriter(std::shared_ptr<const tools::Snapshot> snapshot)
+    : snapshot_(std::move(snapshot)) {
+    hostLabels_.reserve(snapshot_->hosts.size());
+    for (const auto& h : snapshot_->hosts) {
+        std::string labels;
+        appendLabel(labels, "host", h.key);
+        hostLabels_.push_back(std::move(labels));
+        // The cache of a host that stopped answering still holds its last
+        // readings; they are not exported as if they were current.
+        if (!hostUp(h, snapshot_->timeMs)) {
+            continue;
+        }
+        for (const auto& c : h.computers) {
+            for (const auto& d : c.devices) {
+                std::string labels = hostLabels_.back();
+                appendLabel(labels, "computer", c.id);
+                appendLabel(labels, "device", d.device.id);
+                units_.push_back(Unit{&h, &d, std::move(labels)});
+            }
+        }
+    }
+}
+
+bool MetricsWriter::next(std::string& out, std::size_t partSize) {
+    const std::size_t begin = out.size();
+    while (family_ < kFamilyCount && out.size() - begin < partSize) {
+        const FamilySpec& spec = kFamilies[family_];
+        std::size_t count = spec.scope == Scope::Host ? snapshot_->hosts.size() : units_.size();
+        if (item_ >= count) {
+            ++family_;
+            item_ = 0;
+            declared_ = false;
+            continue;
+        }
+        Family family(out, spec.name, spec.type, spec.help, &declared_);
+        Context c{snapshot_->timeMs};
+        for (; item_ < count && out.size() - begin < partSize; ++item_) {
+            if (spec.scope == Scope::Host) {
+                c.host = &snapshot_->hosts[item_];
+                c.labels = &hostLabels_[item_];
+            } else {
+                const Unit& u = units_[item_];
+                c.host = u.host;
+                c.device = u.device;
+                c.labels = &u.labels;
+            }
+            family.setLabels(c.labels);
+            spec.write(family, c);
+        }
+    }
+    return out.size() > begin;
+}
+
+std::string escapeLabel(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    appendEscaped(out, value);
     return out;
 }
 
@@ -203,24 +334,11 @@ bool hostUp(const tools::HostView& host, int64_t nowMs) {
 }
 
 std::string metricsText(const tools::Snapshot& snapshot) {
-    Exposition e;
-    declareAll(e);
-    for (const auto& h : snapshot.hosts) {
-        hostSamples(e, h, snapshot.timeMs);
+    MetricsWriter writer(std::make_shared<const tools::Snapshot>(snapshot));
+    std::string out;
+    while (writer.next(out)) {
     }
-    for (const auto& h : snapshot.hosts) {
-        // The cache of a host that stopped answering still holds its last
-        // readings; they are not exported as if they were current.
-        if (!hostUp(h, snapshot.timeMs)) {
-            continue;
-        }
-        for (const auto& c : h.computers) {
-            for (const auto& d : c.devices) {
-                deviceSamples(e, h.key, c, d, snapshot.timeMs);
-            }
-        }
-    }
-    return e.text();
+    return out;
 }
 
 }  // namespace serve
