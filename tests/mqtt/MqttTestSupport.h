@@ -94,6 +94,7 @@ public:
         return geteuid() == 0 ? "root" : (user ? user : "nobody");
     }
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
     const TempDir& dir() const { return dir_; }
 
