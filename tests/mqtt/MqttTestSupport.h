@@ -1,10 +1,11 @@
 // Real parts for the MQTT tests: a mosquitto broker run as a child process
-// on 127.0.0.1 and a port of its own, and a subscriber that keeps the last
-// message of every topic.
+// on 127.0.0.1 and a port of its own, a subscriber that keeps the last
+// message of every topic, and a relay that breaks connections on demand.
 #pragma once
 
 #include <mosquitto.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -13,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -23,6 +26,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../LoopbackTestSupport.h"
@@ -94,6 +98,7 @@ public:
         return geteuid() == 0 ? "root" : (user ? user : "nobody");
     }
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
     const TempDir& dir() const { return dir_; }
 
@@ -189,6 +194,130 @@ private:
     std::map<std::string, int> count_;
     uint64_t total_ = 0;
     std::function<void(const std::string&, const std::string&)> onMessage_;
+};
+
+// A TCP relay on 127.0.0.1 in front of another local port, to break
+// connections the way a network does: hold() stops passing on what clients
+// send (it stays unread in the relay's sockets), cut() resets every
+// connection, so whatever was held is lost. New connections are passed on
+// again after a cut.
+class Relay {
+public:
+    explicit Relay(int target) : target_(target) {
+        listen_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = address(0);
+        socklen_t size = sizeof a;
+        if (bind(listen_, reinterpret_cast<sockaddr*>(&a), size) != 0 || listen(listen_, 8) != 0 ||
+            getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
+            throw std::runtime_error("the relay cannot listen");
+        }
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Relay() {
+        stop_ = true;
+        thread_.join();
+        reset();
+        close(listen_);
+    }
+
+    int port() const { return port_; }
+    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
+    int connections() const { return connections_; }
+    void hold() { held_ = true; }
+    // Resets every connection and waits until it is done.
+    void cut() {
+        cut_ = true;
+        waitUntil([&] { return !cut_; }, 10);
+    }
+
+private:
+    static sockaddr_in address(int port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        return a;
+    }
+    void run() {
+        while (!stop_) {
+            if (cut_) {
+                reset();
+                held_ = false;
+                cut_ = false;
+            }
+            std::vector<pollfd> fds{{listen_, POLLIN, 0}};
+            for (const auto& p : pairs_) {
+                fds.push_back({p.first, static_cast<short>(held_ ? 0 : POLLIN), 0});
+                fds.push_back({p.second, POLLIN, 0});
+            }
+            // A short timeout: hold, cut and stop are noticed promptly.
+            if (poll(fds.data(), fds.size(), 20) <= 0) {
+                continue;
+            }
+            if (fds[0].revents & POLLIN) {
+                accept();
+            }
+            for (std::size_t i = 1; i < fds.size(); i += 2) {
+                auto& p = pairs_[(i - 1) / 2];
+                bool open = pass(fds[i], p.second) && pass(fds[i + 1], p.first);
+                if (!open) {
+                    close(p.first);
+                    close(p.second);
+                    p = {-1, -1};
+                }
+            }
+            pairs_.erase(std::remove(pairs_.begin(), pairs_.end(), std::make_pair(-1, -1)),
+                         pairs_.end());
+        }
+    }
+    void accept() {
+        int client = ::accept(listen_, nullptr, nullptr);
+        int server = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = address(target_);
+        if (client < 0 || connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            close(client);
+            close(server);
+            return;
+        }
+        pairs_.emplace_back(client, server);
+        ++connections_;
+    }
+    // Passes what `from` has to `to`; false once the connection is over.
+    static bool pass(const pollfd& from, int to) {
+        if (!(from.revents & (POLLIN | POLLHUP | POLLERR))) {
+            return true;
+        }
+        char buffer[65536];
+        ssize_t n = read(from.fd, buffer, sizeof buffer);
+        for (ssize_t done = 0; n > 0 && done < n;) {
+            ssize_t w = write(to, buffer + done, static_cast<std::size_t>(n - done));
+            if (w <= 0) {
+                return false;
+            }
+            done += w;
+        }
+        return n > 0;
+    }
+    // Closes every connection with a reset: unread data is dropped.
+    void reset() {
+        for (const auto& p : pairs_) {
+            for (int fd : {p.first, p.second}) {
+                linger abort{1, 0};
+                setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                close(fd);
+            }
+        }
+        pairs_.clear();
+    }
+
+    int target_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::vector<std::pair<int, int>> pairs_;  // client, server; the relay thread's own
+    std::atomic<bool> stop_{false}, held_{false}, cut_{false};
+    std::atomic<int> connections_{0};
+    std::thread thread_;
 };
 
 }  // namespace mqtt_test

@@ -1,11 +1,12 @@
 // The MQTT publisher against a real mosquitto broker, fed from a library
 // handle connected to the simulator: discovery configs as Home Assistant
-// reads them, state on change, availability, commands, removed units and a
-// broker restart.
+// reads them, state on change, availability, commands, removed units, a
+// broker restart and a connection broken while a removal is on its way.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 
+#include <mutex>
 #include <set>
 
 #include "MqttTestSupport.h"
@@ -338,6 +339,68 @@ TEST_F(MqttPublisherTest, ACleanStopSaysOffline) {
     ASSERT_TRUE(waitUntil([&] { return sub.last("custovia/status") == "online"; }));
     pub->stop();
     EXPECT_TRUE(waitUntil([&] { return sub.last("custovia/status") == "offline"; }, 5));
+}
+
+// Regression: the empty messages that clear a removed unit went at most once,
+// so a connection that broke while they were on their way lost them for good
+// (the unit is not published again) and its configs stayed at the broker.
+TEST(MqttPublisherRelayTest, AUnitRemovedJustBeforeTheConnectionBreaksIsStillCleared) {
+    Broker broker;
+    Relay relay(broker.port());
+    Subscriber sub(broker.port());
+    // Two units whose readings never change: after the first publication only
+    // the removal has anything to send.
+    std::mutex mutex;
+    std::vector<std::string> listed{"UPS-A", "UPS-B"};
+    auto unit = [](const std::string& id) {
+        return custovia::mqtt::UnitState{
+            id, QJsonObject{{"id", QString::fromStdString(id)}, {"name", "UPS"}, {"charge", 100}}};
+    };
+    Source source;
+    source.hosts = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        custovia::mqtt::HostState h;
+        h.host = "h1";
+        for (const std::string& id : listed) {
+            h.units.push_back(unit(id));
+        }
+        return std::vector<custovia::mqtt::HostState>{h};
+    };
+    source.unit = [&](const std::string&, const std::string& device,
+                      custovia::mqtt::UnitState* out) {
+        *out = unit(device);
+        return true;
+    };
+    Options o;
+    o.url = relay.url();
+    o.intervalMs = 200;
+    ASSERT_EQ(custovia::mqtt::load(o), "");
+    Publisher pub(o, source);
+    ASSERT_EQ(pub.start(), "");
+    const std::string charge = "homeassistant/sensor/custovia_h1_UPS-B/charge/config";
+    const std::string state = "custovia/h1/UPS-B/state";
+    ASSERT_TRUE(waitUntil([&] { return !sub.last(charge).empty() && sub.has(state); }));
+
+    relay.hold();
+    const uint64_t before = pub.stats().published;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        listed.pop_back();
+    }
+    // Every config of the unit and its state, handed to the connection but
+    // held on the way to the broker.
+    const std::size_t clears =
+        custovia::mqtt::discoveryTopics(custovia::mqtt::UnitTopics{}).size() + 1;
+    ASSERT_TRUE(waitUntil([&] { return pub.stats().published >= before + clears; }));
+    EXPECT_FALSE(sub.last(charge).empty());
+    relay.cut();
+
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return relay.connections() >= 2 && sub.last(charge).empty() && sub.last(state).empty();
+        },
+        30));
+    EXPECT_FALSE(sub.last("homeassistant/sensor/custovia_h1_UPS-A/charge/config").empty());
 }
 
 }  // namespace

@@ -14,14 +14,15 @@ namespace {
 constexpr std::size_t kEventLimit = 20000;  // queued events before a full comparison instead
 constexpr std::size_t kCommandLimit = 32;   // queued commands before new ones are refused
 constexpr std::size_t kSlice = 64;          // units read between two flushes
-// At most once: every topic is published again after each reconnection, so
-// a message lost with a broken connection is replaced anyway, and a retained
-// state needs no acknowledgement round trip (half the packets of QoS 1).
-constexpr int kQos = 0;
-
-std::string itemKey(int kind, const std::string& host, const std::string& device) {
-    return std::to_string(kind) + '\n' + host + '\n' + device;
-}
+// States go at most once: they are the bulk of an outage, every state is
+// published again after each reconnection and a newer one replaces it, so a
+// state lost with a broken connection costs nothing, and no acknowledgement
+// round trip doubles the packets. Everything else goes at least once:
+// libmosquitto keeps those messages over a broken connection and sends them
+// again, where a dropped one would be lost for good (a removed unit's cleared
+// configs are not published again) or would leave a stale retained status.
+constexpr int kStateQos = 0;
+constexpr int kQos = 1;
 
 std::string clientId() {
     std::random_device rd;
@@ -140,6 +141,7 @@ void Publisher::stop() {
         std::unique_lock<std::mutex> lock(mutex_);
         outstanding_ = 1;
         if (connection_->publish(statusTopic_, "offline", kQos, true) == 1) {
+            // Acknowledged by the broker, so it is there before the disconnect.
             wake_.wait_for(lock, std::chrono::milliseconds(300),
                            [this] { return outstanding_ == 0 || !connected_; });
         }
@@ -317,6 +319,7 @@ void Publisher::update(const std::string& host, const UnitState& u) {
     if (it == units_.end()) {
         Unit unit;
         unit.topics = UnitTopics{options_.prefix, options_.discoveryPrefix, host, u.device};
+        unit.stateTopic = unit.topics.state();
         it = units_.emplace(key, std::move(unit)).first;
         if (clears_.erase(key)) {
             dequeue(Work::Clear, key);
@@ -329,13 +332,20 @@ void Publisher::update(const std::string& host, const UnitState& u) {
     }
     Unit& unit = it->second;
     unit.misses = 0;
-    unit.json = u.json;
-    std::string identity = discoveryIdentity(u.json);
+    // The age grows with every look; nothing else changed means nothing to
+    // build (the full comparison reads every unit, most of them unchanged).
+    QJsonObject json = u.json;
+    json.remove(QLatin1String("ageMs"));
+    if (json == unit.json && !unit.state.empty()) {
+        return;
+    }
+    unit.json = json;
+    std::string identity = discoveryIdentity(json);
     if (identity != unit.identity) {
         unit.identity = identity;
         enqueue(Work::Discovery, host, u.device);
     }
-    std::string state = compact(statePayload(u.json));
+    std::string state = compact(statePayload(json));
     if (state != unit.state) {
         unit.state = std::move(state);
         enqueue(Work::State, host, u.device);
@@ -383,13 +393,13 @@ void Publisher::republishAll() {
 }
 
 void Publisher::enqueue(Work kind, const std::string& host, const std::string& device) {
-    if (queued_.insert(itemKey(static_cast<int>(kind), host, device)).second) {
+    if (queued_.emplace(kind, Key(host, device)).second) {
         queue_.push_back(Item{kind, host, device});
     }
 }
 
 void Publisher::dequeue(Work kind, const Key& key) {
-    if (!queued_.erase(itemKey(static_cast<int>(kind), key.first, key.second))) {
+    if (!queued_.erase(std::make_pair(kind, key))) {
         return;
     }
     queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
@@ -407,19 +417,19 @@ void Publisher::flush() {
             return;  // the connection went: everything goes again on the next one
         }
         queue_.pop_front();
-        queued_.erase(itemKey(static_cast<int>(item.kind), item.host, item.device));
+        queued_.erase(std::make_pair(item.kind, Key(item.host, item.device)));
     }
 }
 
 bool Publisher::send(const Item& item) {
     switch (item.kind) {
         case Work::Status:
-            return publish(statusTopic_, "online");
+            return publish(statusTopic_, "online", kQos);
         case Work::Availability: {
             auto h = hosts_.find(item.host);
             UnitTopics t{options_.prefix, options_.discoveryPrefix, item.host, ""};
             return publish(t.availability(),
-                           h == hosts_.end() ? "" : (h->second ? "online" : "offline"));
+                           h == hosts_.end() ? "" : (h->second ? "online" : "offline"), kQos);
         }
         case Work::Discovery: {
             auto u = units_.find(Key(item.host, item.device));
@@ -428,7 +438,7 @@ bool Publisher::send(const Item& item) {
             }
             for (const auto& c :
                  discoveryConfigs(u->second.topics, u->second.json, static_cast<bool>(commands_))) {
-                if (!publish(c.first, c.second)) {
+                if (!publish(c.first, c.second, kQos)) {
                     return false;
                 }
             }
@@ -436,7 +446,7 @@ bool Publisher::send(const Item& item) {
         }
         case Work::State: {
             auto u = units_.find(Key(item.host, item.device));
-            return u == units_.end() || publish(u->second.topics.state(), u->second.state);
+            return u == units_.end() || publish(u->second.stateTopic, u->second.state, kStateQos);
         }
         case Work::Clear: {
             auto c = clears_.find(Key(item.host, item.device));
@@ -444,7 +454,7 @@ bool Publisher::send(const Item& item) {
                 return true;
             }
             for (const std::string& topic : c->second) {
-                if (!publish(topic, std::string())) {
+                if (!publish(topic, std::string(), kQos)) {
                     return false;
                 }
             }
@@ -455,9 +465,9 @@ bool Publisher::send(const Item& item) {
     return true;
 }
 
-bool Publisher::publish(const std::string& topic, const std::string& payload) {
+bool Publisher::publish(const std::string& topic, const std::string& payload, int qos) {
     ++outstanding_;
-    int rc = connection_->publish(topic, payload, kQos, true);
+    int rc = connection_->publish(topic, payload, qos, true);
     if (rc <= 0) {
         --outstanding_;
     }

@@ -121,7 +121,8 @@ private:
     };
     struct Unit {
         UnitTopics topics;
-        QJsonObject json;
+        std::string stateTopic;
+        QJsonObject json;      // the last reading, without its age
         std::string identity;  // discoveryIdentity() last published
         std::string state;     // state payload last queued
         int misses = 0;        // full comparisons in a row that did not list it
@@ -141,7 +142,7 @@ private:
     void dequeue(Work kind, const Key& key);
     void flush();
     bool send(const Item& item);
-    bool publish(const std::string& topic, const std::string& payload);
+    bool publish(const std::string& topic, const std::string& payload, int qos);
     void onMessage(const Message& message);
     void log(const std::string& text) const;
 
@@ -170,7 +171,7 @@ private:
     std::map<Key, Unit> units_;
     std::map<std::string, bool> hosts_;
     std::deque<Item> queue_;
-    std::set<std::string> queued_;
+    std::set<std::pair<Work, Key>> queued_;  // what queue_ holds, to queue each once
     std::map<Key, std::vector<std::string>> clears_;
 
     // Commands: the units' topic bases, and the queue of the command thread.
