@@ -81,6 +81,16 @@ int32_t CUSTOVIA_CALL setUnreachableAfter(CustoviaHandle handle, int32_t cycles)
     });
 }
 
+int32_t CUSTOVIA_CALL setRefreshPeriod(CustoviaHandle handle, const char* host,
+                                       int32_t milliseconds) {
+    return detail::guarded([&] {
+        MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);
+        detail::require(milliseconds >= 100 && milliseconds <= 86400000, detail::kInvalidArgument);
+        m.setRefreshPeriod(host, static_cast<uint32_t>(milliseconds));
+        return 1;
+    });
+}
+
 int32_t CUSTOVIA_CALL waitEvents(CustoviaHandle handle, CustoviaEvents* out, int32_t timeoutMs) {
     return detail::guarded([&] {
         MultiMonitClient& m = detail::manager(handle, detail::kInvalidArguments);

@@ -20,7 +20,7 @@ bool isEmpty(const char* text) {
 
 }  // namespace
 
-MultiMonitClient::MultiMonitClient() = default;
+MultiMonitClient::MultiMonitClient() : refreshPeriod_(MonitClient::defaultRefreshInterval) {}
 
 MultiMonitClient::~MultiMonitClient() {
     close();
@@ -70,6 +70,8 @@ void MultiMonitClient::connect(const char* url) {
         client.reset(monit);
         monit->setTlsVerification(caFile_, verifyHost_);
         monit->setUnreachableAfter(unreachableAfter_);
+        auto chosen = hostPeriods_.find(key);
+        monit->setRefreshInterval(chosen != hostPeriods_.end() ? chosen->second : refreshPeriod_);
         std::shared_ptr<EventHub> events = events_;
         monit->setEventSink([events, key](std::vector<MonitEvent>&& changes) {
             events->publish(key, std::move(changes));
@@ -129,6 +131,23 @@ void MultiMonitClient::setUnreachableAfter(int32_t cycles) {
     for (auto& client : monitClients()) {
         client.second->setUnreachableAfter(cycles);
     }
+}
+
+void MultiMonitClient::setRefreshPeriod(const char* host, uint32_t milliseconds) {
+    if (isEmpty(host)) {
+        refreshPeriod_ = milliseconds;
+        hostPeriods_.clear();
+        for (auto& client : monitClients()) {
+            client.second->setRefreshInterval(milliseconds);
+        }
+        return;
+    }
+    auto it = entry(host);
+    auto* client = dynamic_cast<MonitClient*>(it->second.get());
+    if (client != nullptr) {
+        client->setRefreshInterval(milliseconds);
+    }
+    hostPeriods_[it->first] = milliseconds;
 }
 
 bool MultiMonitClient::isConnected() {

@@ -1,6 +1,7 @@
 // The client manager over a table of monitoring clients keyed by host name.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +64,11 @@ public:
     std::vector<std::pair<std::string, MonitClient*>> monitClients();
     // For every host, connected now or later.
     void setUnreachableAfter(int32_t cycles);
+    // Milliseconds from the end of one refresh cycle to the start of the
+    // next. A null or empty host: every host, connected now or later (and an
+    // earlier choice for one host is dropped). A host: that host only, also
+    // when it is connected again; -302 when it is not connected.
+    void setRefreshPeriod(const char* host, uint32_t milliseconds);
     // The change events of every host; callers that wait on it keep a
     // reference, so that closing the handle does not pull it away from them.
     std::shared_ptr<EventHub> events() const {
@@ -78,6 +84,9 @@ private:
     std::string caFile_;
     bool verifyHost_ = false;
     int32_t unreachableAfter_ = 2;
+    uint32_t refreshPeriod_;
+    // Periods chosen for one host, by host key.
+    std::map<std::string, uint32_t> hostPeriods_;
     std::shared_ptr<EventHub> events_ = std::make_shared<EventHub>();
 };
 

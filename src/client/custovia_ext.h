@@ -64,6 +64,18 @@ CUSTOVIA_API int32_t CUSTOVIA_CALL getHostHealthList(CustoviaHandle handle,
  * for every host of the handle, connected now or later. */
 CUSTOVIA_API int32_t CUSTOVIA_CALL setUnreachableAfter(CustoviaHandle handle, int32_t cycles);
 
+/* --- Refresh period ---------------------------------------------------------- */
+
+/* Milliseconds from the end of one refresh cycle of a host to the start of its
+ * next (100 to 86,400,000; default 3000). Unlike elsewhere, a null or empty
+ * host means every host of the handle, connected now or later, and drops an
+ * earlier choice for a single host; a named host keeps its own period, also
+ * when it is connected again. A change applies from the next wait; a longer
+ * period also stretches the wait in progress. Each cycle costs the same CPU
+ * time whatever the period, so the period sets a program's load. */
+CUSTOVIA_API int32_t CUSTOVIA_CALL setRefreshPeriod(CustoviaHandle handle, const char* host,
+                                                    int32_t milliseconds);
+
 /* --- Change events ----------------------------------------------------------- */
 
 enum class CustoviaEventKind : int32_t {

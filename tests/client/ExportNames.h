@@ -46,8 +46,8 @@ const char* const kExports[] = {"openCli",
 // The functions of custovia_ext.h the library exports so far, in the same
 // frame.
 const char* const kExtensionExports[] = {
-    "setTlsVerification", "refreshHost",         "getHostHealth",
-    "getHostHealthList",  "setUnreachableAfter", "waitEvents",
-    "addEventCallback",   "removeEventCallback", "setEventQueueLimit"};
+    "setTlsVerification",  "refreshHost",     "getHostHealth",    "getHostHealthList",
+    "setUnreachableAfter", "waitEvents",      "addEventCallback", "removeEventCallback",
+    "setEventQueueLimit",  "setRefreshPeriod"};
 
 }  // namespace clienttest

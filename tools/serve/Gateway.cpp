@@ -1,6 +1,7 @@
 #include "serve/Gateway.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "common/Status.h"
@@ -71,6 +72,8 @@ Gateway::Gateway(const Options& options, std::size_t eventCapacity)
         }
     }
     setUnreachableAfter(handle_, options_.unreachableAfter);
+    setRefreshPeriod(handle_, nullptr,
+                     static_cast<int32_t>(std::llround(options_.refreshSeconds * 1000)));
     setEventQueueLimit(handle_, static_cast<int32_t>(eventCapacity));
     int32_t id = addEventCallback(handle_, &Gateway::onEvent, this);
     if (id < 1) {

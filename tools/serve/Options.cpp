@@ -122,6 +122,13 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
                    "failed refresh cycles in a row after which a host counts as down")
         ->capture_default_str()
         ->check(CLI::Range(1, 1000));
+    app.add_option("--refresh", o.refreshSeconds,
+                   "seconds from the end of one refresh cycle of a host to the start of its "
+                   "next; each cycle costs the same CPU time, so a longer period lowers the "
+                   "gateway's load in proportion")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.1, 86400.0));
     app.add_option("--log-level", o.logLevel, "library log level: trace ... fatal")
         ->type_name("LEVEL")
         ->transform(CLI::IsMember({"trace", "debug", "info", "warning", "error", "fatal"},

@@ -40,8 +40,9 @@ struct Options {
     std::string caFile;
     std::string logLevel;  // trace ... fatal, empty: no library log
     std::string logFile;
-    int unreachableAfter = 2;  // failed cycles in a row that make a host unreachable
-    mqtt::Options mqtt;        // the broker to publish to; no URL: none
+    int unreachableAfter = 2;   // failed cycles in a row that make a host unreachable
+    double refreshSeconds = 3;  // from the end of one refresh cycle of a host to its next
+    mqtt::Options mqtt;         // the broker to publish to; no URL: none
 };
 
 // Parses the command line. Returns false when the program is to exit at once
