@@ -283,12 +283,23 @@ private:
     // Health record and events at the end of a cycle; returns its result.
     int32_t endCycle(tkl::Timer* timer, const CycleRun& run, bool complete, int64_t startedMs);
     MonitView takeView();
-    // The request procedure around `build`, which receives the log text.
+    // What a request's log line says about it: the operation, the request
+    // sent (its URL; every request asks for JSON) and libcurl's reason for a
+    // failed transfer.
+    struct RequestLog {
+        const char* operation = "";
+        bool sent = false;
+        std::string url;
+        std::string transfer;
+        // "MonitClient: <operation> Request: url: ..., headers: {...}"
+        std::string text() const;
+    };
+    // The request procedure around `build`, which receives the log record.
     template <typename Build>
     auto request(const char* operation, Build build);
     // Steps of a request after the running check: URL, headers, transfer,
     // status check, trace line, and the parsed object when `parse`.
-    tkl::JsonObject exchange(std::string& log, const char* method, Base base,
+    tkl::JsonObject exchange(RequestLog& log, const char* method, Base base,
                              const std::string& path, const tkl::JsonObject* body, bool parse);
     void sendBody(const char* operation, const char* method, const std::string& path,
                   const tkl::JsonObject& body);

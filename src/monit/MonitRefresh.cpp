@@ -136,31 +136,29 @@ int32_t MonitClient::runClaimed(tkl::Timer* timer, int32_t timeoutMs, bool resta
 
 MonitView MonitClient::takeView() {
     MonitView view;
-    std::map<std::string, DeviceMailCfg> mail;
-    std::map<std::string, DeviceDialCfg> dial;
-    std::map<std::string, DeviceShutCfg> shut;
-    {
-        CacheLock lock(*this);
-        auto local = computers_.find(kLocalhost);
-        if (local == computers_.end()) {
-            return view;
-        }
-        view.devices = local->second.devices;
-        view.countdowns = local->second.regressives;
-        mail = local->second.mailConfigs;
-        dial = local->second.dialConfigs;
-        shut = local->second.shutConfigs;
+    CacheLock lock(*this);
+    auto local = computers_.find(kLocalhost);
+    if (local == computers_.end()) {
+        return view;
     }
-    // Settings count once all three groups of a unit have been read.
+    const MonitClientComputer& cached = local->second;
+    view.devices = cached.devices;
+    view.countdowns = cached.regressives;
+    // Settings count once all three groups of a unit have been read. Their
+    // JSON forms are written from the cache itself rather than from copies.
     for (const auto& entry : view.devices) {
         const std::string& id = entry.first;
-        if (mail.count(id) == 0 || dial.count(id) == 0 || shut.count(id) == 0) {
+        auto mail = cached.mailConfigs.find(id);
+        auto dial = cached.dialConfigs.find(id);
+        auto shut = cached.shutConfigs.find(id);
+        if (mail == cached.mailConfigs.end() || dial == cached.dialConfigs.end() ||
+            shut == cached.shutConfigs.end()) {
             continue;
         }
         auto& groups = view.settings[id];
-        groups["mail"] = mail[id].toJson();
-        groups["dialer"] = dial[id].toJson();
-        groups["shutdown"] = shut[id].toJson();
+        groups["mail"] = mail->second.toJson();
+        groups["dialer"] = dial->second.toJson();
+        groups["shutdown"] = shut->second.toJson();
     }
     return view;
 }

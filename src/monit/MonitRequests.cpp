@@ -59,9 +59,21 @@ Record recordFrom(const tkl::JsonObject& object) {
 
 // --- Request procedure --------------------------------------------------------
 
+std::string MonitClient::RequestLog::text() const {
+    std::string line = std::string("MonitClient: <") + operation + "> ";
+    if (sent) {
+        tkl::HttpClientRequest request(url);
+        request.setHeader("Accept", "application/json");
+        line += "Request: " + request.str();
+    }
+    return line + transfer;
+}
+
 template <typename Build>
 auto MonitClient::request(const char* operation, Build build) {
-    std::string log = std::string("MonitClient: <") + operation + "> ";
+    // The log text is put together only for a line that is written.
+    RequestLog log;
+    log.operation = operation;
     try {
         if (!running_) {
             throw tkl::IOException("Client not running", tkl::IOException::defaultCode);
@@ -81,7 +93,7 @@ auto MonitClient::request(const char* operation, Build build) {
             return answer;
         }
     } catch (const tkl::Exception& e) {
-        std::string line = maskPasswords(log + ". Error: " + e.message());
+        std::string line = maskPasswords(log.text() + ". Error: " + e.message());
         logger_->error(line);
         if (CycleRun* run = currentRun()) {
             if (run->failed++ == 0) {
@@ -94,19 +106,18 @@ auto MonitClient::request(const char* operation, Build build) {
     }
 }
 
-tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base base,
+tkl::JsonObject MonitClient::exchange(RequestLog& log, const char* method, Base base,
                                       const std::string& path, const tkl::JsonObject* body,
                                       bool parse) {
-    std::string url;
     if (base == Base::Service) {
-        url = urlFor(path);
+        log.url = urlFor(path);
     } else {
         std::string api = apiUri();
-        url = path.empty() ? api : buildUrl(api, path);
+        log.url = path.empty() ? api : buildUrl(api, path);
     }
-    tkl::HttpClientRequest request(url);
+    tkl::HttpClientRequest request(log.url);
     request.setHeader("Accept", "application/json");
-    log += "Request: " + request.str();
+    log.sent = true;
 
     tkl::HttpClientData data;
     if (body != nullptr) {
@@ -145,7 +156,7 @@ tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base
             // goes into the log line.
             std::string reason = http_.lastErrorText();
             if (!reason.empty()) {
-                log += " Transfer: " + reason;
+                log.transfer = " Transfer: " + reason;
             }
             throw;
         }
@@ -157,7 +168,7 @@ tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base
     tkl::LoggerOptions options = logger_->options();
     if (options.output != static_cast<int32_t>(tkl::LogOutput::None) &&
         options.level <= static_cast<int32_t>(tkl::LogLevel::Trace)) {
-        logger_->trace(maskPasswords(log + " Response: " + response.str()));
+        logger_->trace(maskPasswords(log.text() + " Response: " + response.str()));
     }
     if (!parse) {
         return tkl::JsonObject();
@@ -172,7 +183,7 @@ tkl::JsonObject MonitClient::exchange(std::string& log, const char* method, Base
 }
 
 tkl::JsonObject MonitClient::getObject(const char* operation, const std::string& path) {
-    return request(operation, [&](std::string& log) {
+    return request(operation, [&](RequestLog& log) {
         return exchange(log, "GET", Base::Api, path, nullptr, true);
     });
 }
@@ -180,13 +191,13 @@ tkl::JsonObject MonitClient::getObject(const char* operation, const std::string&
 void MonitClient::sendBody(const char* operation, const char* method, const std::string& path,
                            const tkl::JsonObject& body) {
     request(operation,
-            [&](std::string& log) { exchange(log, method, Base::Api, path, &body, false); });
+            [&](RequestLog& log) { exchange(log, method, Base::Api, path, &body, false); });
 }
 
 // --- Computers ----------------------------------------------------------------
 
 void MonitClient::getApiUri() {
-    request("getApiUri", [&](std::string& log) {
+    request("getApiUri", [&](RequestLog& log) {
         tkl::JsonObject answer = exchange(log, "GET", Base::Service, "mon", nullptr, true);
         std::string uri = required(answer, "uri", tkl::JsonValue::String).toString();
         std::string api = urlFor(uri);
@@ -197,7 +208,7 @@ void MonitClient::getApiUri() {
 }
 
 void MonitClient::getComputerList() {
-    request("getComputerList", [&](std::string& log) {
+    request("getComputerList", [&](RequestLog& log) {
         tkl::JsonObject answer = exchange(log, "GET", Base::Api, "computer", nullptr, true);
         tkl::JsonArray list = required(answer, "computers", tkl::JsonValue::Array).toArray();
         CacheLock lock(*this);
@@ -219,7 +230,7 @@ Computer MonitClient::getVersion(const std::string& computer) {
 // --- Devices ------------------------------------------------------------------
 
 DeviceMap MonitClient::getDeviceList(const std::string& computer) {
-    return request("getDeviceList", [&](std::string& log) {
+    return request("getDeviceList", [&](RequestLog& log) {
         tkl::JsonObject answer =
             exchange(log, "GET", Base::Api, prefix(computer) + "device", nullptr, true);
         tkl::JsonArray list = required(answer, "devices", tkl::JsonValue::Array).toArray();
@@ -237,7 +248,7 @@ void MonitClient::delDevice(const std::string& computer, const std::string& devi
 }
 
 Device MonitClient::getDeviceDetail(const std::string& computer, const std::string& device) {
-    return request("getDeviceDetail", [&](std::string& log) {
+    return request("getDeviceDetail", [&](RequestLog& log) {
         tkl::JsonObject answer =
             exchange(log, "GET", Base::Api, devicePath(computer, device), nullptr, true);
         Device detail =
@@ -256,7 +267,7 @@ Device MonitClient::getDeviceDetail(const std::string& computer, const std::stri
 }
 
 DeviceConfig MonitClient::getDeviceConfig(const std::string& computer, const std::string& device) {
-    return request("getDeviceConfig", [&](std::string& log) {
+    return request("getDeviceConfig", [&](RequestLog& log) {
         DeviceConfig config = recordFrom<DeviceConfig>(exchange(
             log, "GET", Base::Api, devicePath(computer, device, "/config"), nullptr, true));
         CacheLock lock(*this);

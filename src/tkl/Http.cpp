@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -462,26 +463,43 @@ HttpClientResponse HttpClient::send(const char* method, const HttpClientRequest&
 
     std::string url = request.url();
     // A body set by an earlier request stays on the handle: going back to
-    // a plain GET first makes sure it is not sent again.
+    // a plain GET first makes sure it is not sent again. HTTPGET alone makes
+    // the method GET, so only other methods need their name set.
+    const bool plainGet = method == nullptr || std::strcmp(method, "GET") == 0;
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method != nullptr ? method : "GET");
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, plainGet ? nullptr : method);
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_));
+    if (handleTimeout_ != timeout_) {
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_));
+        handleTimeout_ = timeout_;
+    }
 
-    HeaderList headers = buildHeaders(request, data);
-    if (headers || request.headers().empty()) {
-        std::string verb = method != nullptr ? method : "GET";
-        if (data.size() == 0 && verb != "GET" && verb != "HEAD") {
-            // Without a length the server cannot tell that no body follows
-            // and may wait for one until the connection closes.
-            curl_slist* grown = curl_slist_append(headers.get(), "Content-Length: 0");
+    // Without a length the server cannot tell that no body follows and may
+    // wait for one until the connection closes.
+    const bool zeroLength = data.size() == 0 && !plainGet && std::strcmp(method, "HEAD") != 0;
+    const bool hasBody = data.size() > 0;
+    if (!hasSentHeaders_ || zeroLength != sentZeroLength_ || hasBody != sentHasBody_ ||
+        (hasBody && data.contentType_ != sentContentType_) ||
+        request.headers() != sentHeaderSource_) {
+        hasSentHeaders_ = false;
+        sentHeaders_ = buildHeaders(request, data);
+        if (zeroLength && (sentHeaders_ || request.headers().empty())) {
+            curl_slist* grown = curl_slist_append(sentHeaders_.get(), "Content-Length: 0");
             if (grown != nullptr) {
-                headers.release();
-                headers.reset(grown);
+                sentHeaders_.release();
+                sentHeaders_.reset(grown);
             }
         }
+        // A list that could not be built is not kept for the next request.
+        if (sentHeaders_ || request.headers().empty()) {
+            sentHeaderSource_ = request.headers();
+            sentContentType_ = hasBody ? data.contentType_ : std::string();
+            sentHasBody_ = hasBody;
+            sentZeroLength_ = zeroLength;
+            hasSentHeaders_ = true;
+        }
     }
-    lastResult_ = curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    lastResult_ = curl_easy_setopt(h, CURLOPT_HTTPHEADER, sentHeaders_.get());
     if (lastResult_ != CURLE_OK) {
         throw SystemException("Error setting headers in cURL. Code: " + std::to_string(lastResult_),
                               SystemException::defaultCode);
@@ -496,9 +514,8 @@ HttpClientResponse HttpClient::send(const char* method, const HttpClientRequest&
     if (curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK) {
         connects_ += connects;
     }
-    // The list serves this transfer only; the handle must not keep pointing
-    // at it (nor at the caller's body) once it is freed.
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+    // The list stays with the client for the next request; the caller's
+    // body does not.
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
     curl_easy_setopt(h, CURLOPT_URL, nullptr);
     if (lastResult_ != CURLE_OK) {
@@ -509,14 +526,14 @@ HttpClientResponse HttpClient::send(const char* method, const HttpClientRequest&
             ProtocolException::defaultCode);
     }
 
-    response.content_.append(reinterpret_cast<const uint8_t*>(received_.data()),
-                             static_cast<int>(received_.size()), std::string());
+    // The body moves into the response: the client keeps no copy.
+    response.content_.bytes_.swap(received_);
+    response.content_.contentType_ = "application/octet-stream";
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     response.status_ = static_cast<int32_t>(status);
     response.headers_.swap(receivedHeaders_);
     received_.clear();
-    received_.shrink_to_fit();
     receivedHeaders_.clear();
     return response;
 }

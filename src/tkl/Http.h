@@ -76,6 +76,8 @@ public:
     const std::string& bytes() const { return bytes_; }
 
 private:
+    friend class HttpClient;
+
     std::string bytes_;
     std::string contentType_;
 };
@@ -224,6 +226,17 @@ private:
     std::atomic<long> connects_{0};
     std::string received_;
     HttpHeaders receivedHeaders_;
+    // The header list of the last transfer and what it was built from: a
+    // client sends the same headers on nearly every request, so the list is
+    // built again only when they change.
+    HeaderList sentHeaders_;
+    HttpHeaders sentHeaderSource_;
+    std::string sentContentType_;
+    bool sentHasBody_ = false;
+    bool sentZeroLength_ = false;
+    bool hasSentHeaders_ = false;
+    // The time-out the handle holds, to set it only when it changes.
+    int32_t handleTimeout_ = -1;
 };
 
 }  // namespace tkl

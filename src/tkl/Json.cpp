@@ -597,7 +597,8 @@ bool JsonDocument::operator!=(const JsonDocument& other) const {
 void JsonDocument::fromJson(const char* text, int length) {
     if (!text || length < 0)
         length = 0;
-    document_ = QJsonDocument::fromJson(QByteArray(text ? text : "", length));
+    // The parser copies what it keeps, so the text is read in place.
+    document_ = QJsonDocument::fromJson(QByteArray::fromRawData(text ? text : "", length));
 }
 
 void JsonDocument::fromJson(const char* text) {
