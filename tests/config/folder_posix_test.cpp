@@ -92,44 +92,32 @@ TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
     ASSERT_EQ(expected.front(), '/');
     // No settings file, no group, no value, an empty value.
     EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[OTHER]\nPATH=/opt/other\n");
-    EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[CUSTOVIA]\nHOME=/opt/other\n");
-    EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[CUSTOVIA]\nPATH=\n");
-    EXPECT_EQ(getProductFolder(), expected);
+    for (const char* text :
+         {"[OTHER]\nPATH=/opt/other\n", "[CUSTOVIA]\nHOME=/opt/other\n", "[CUSTOVIA]\nPATH=\n"}) {
+        writeSettings(text);
+        EXPECT_EQ(getProductFolder(), expected) << text;
+    }
 }
 
 TEST(FolderSteps, FirstNonEmptyAnswerWinsAndFailuresAreSkipped) {
     using custovia::detail::firstFolder;
     int calls = 0;
-    const std::string folder = firstFolder({
-        [&]() -> std::string {
+    // A step that counts its call, then throws (kind 1-3) or answers `folder`.
+    auto step = [&calls](int kind, const char* folder = "") -> custovia::detail::FolderStep {
+        return [&calls, kind, folder]() -> std::string {
             ++calls;
-            throw tkl::NotFoundException("Error: key not found.", -302);
-        },
-        [&]() -> std::string {
-            ++calls;
-            throw std::runtime_error("no executable");
-        },
-        [&]() -> std::string {
-            ++calls;
-            throw 42;
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "";
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "/here";
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "/never";
-        },
-    });
-    EXPECT_EQ(folder, "/here");
+            if (kind == 1)
+                throw tkl::NotFoundException("Error: key not found.", -302);
+            if (kind == 2)
+                throw std::runtime_error("no executable");
+            if (kind == 3)
+                throw 42;
+            return folder;
+        };
+    };
+    EXPECT_EQ(
+        firstFolder({step(1), step(2), step(3), step(0), step(0, "/here"), step(0, "/never")}),
+        "/here");
     EXPECT_EQ(calls, 5);
     EXPECT_EQ(firstFolder({[]() -> std::string { throw std::bad_alloc(); }}), "");
 }
