@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "tkl/Port.h"
 
 namespace fs = std::filesystem;
@@ -18,16 +20,8 @@ namespace {
 
 class FakeSysfs : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char folder[] = "/tmp/sysfs-XXXXXX";
-        ASSERT_NE(::mkdtemp(folder), nullptr);
-        root_ = folder;
-        ::setenv("TKL_SYSFS_ROOT", folder, 1);
-    }
-    void TearDown() override {
-        ::unsetenv("TKL_SYSFS_ROOT");
-        fs::remove_all(root_);
-    }
+    void SetUp() override { ::setenv("TKL_SYSFS_ROOT", root_.c_str(), 1); }
+    void TearDown() override { ::unsetenv("TKL_SYSFS_ROOT"); }
 
     void write(const fs::path& file, const std::string& text) {
         fs::create_directories(file.parent_path());
@@ -58,7 +52,8 @@ protected:
         tty(name, (portFolder ? interface / name : interface).string());
     }
 
-    fs::path root_;
+    QTemporaryDir dir_;
+    const fs::path root_ = dir_.path().toStdString();
 };
 
 }  // namespace
