@@ -1,6 +1,5 @@
 // Process launch with harmless commands. No test calls a power action.
 #include <signal.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +9,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 #include "TestSupport.h"
 #include "tkl/Exception.h"
@@ -21,18 +22,10 @@ using tkltest::expectThrow;
 
 namespace {
 
-class TempFolder {
-public:
-    TempFolder() {
-        char folder[] = "/tmp/process-XXXXXX";
-        EXPECT_NE(::mkdtemp(folder), nullptr);
-        path_ = folder;
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+// A fresh folder, removed with its contents afterwards.
+struct TempFolder {
+    std::string file(const char* name) const { return dir.filePath(name).toStdString(); }
+    QTemporaryDir dir;
 };
 
 std::string contents(const std::string& file) {
