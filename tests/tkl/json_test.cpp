@@ -86,28 +86,26 @@ TEST(JsonValue, BooleansAndNumbersConvert) {
 }
 
 TEST(JsonObject, RequestTextEscapesStrings) {
+    const std::pair<const char*, const char*> members[] = {
+        {"quote", "a\"b"},       {"backslash", "c\\d"},
+        {"tab", "\t"},           {"control", "x\x01\b\f\r\v\x1fy\ny"},
+        {"utf8", "Zürich–東京"}, {"key\"with", "k"}};
     JsonObject object;
-    object.insert("quote", "a\"b");
-    object.insert("backslash", "c\\d");
-    object.insert("tab", "\t");
-    object.insert("control", std::string("x\x01\b\f\r\v\x1fy\ny"));
-    object.insert("utf8", "Zürich–東京");
-    object.insert("key\"with", "k");
-
+    for (const auto& [key, value] : members) {
+        object.insert(key, value);
+    }
     const std::string text = object.toString();
     EXPECT_EQ(text.find(' '), std::string::npos) << text;
 
+    // Qt's own parser reads every string back unchanged.
     QJsonParseError error;
-    const QJsonDocument back = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    const QJsonObject back =
+        QJsonDocument::fromJson(QByteArray::fromStdString(text), &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << text;
-    const QJsonObject q = back.object();
-    EXPECT_EQ(q.value("quote").toString(), QStringLiteral("a\"b"));
-    EXPECT_EQ(q.value("backslash").toString(), QStringLiteral("c\\d"));
-    EXPECT_EQ(q.value("tab").toString(), QStringLiteral("\t"));
-    EXPECT_EQ(q.value("control").toString(), QString::fromUtf8("x\x01\b\f\r\v\x1fy\ny"));
-    EXPECT_EQ(q.value("utf8").toString(), QString::fromUtf8("Zürich–東京"));
-    EXPECT_EQ(q.value("key\"with").toString(), QStringLiteral("k"));
-    EXPECT_EQ(q.size(), object.size());
+    for (const auto& [key, value] : members) {
+        EXPECT_EQ(back.value(QString::fromUtf8(key)).toString(), QString::fromUtf8(value)) << key;
+    }
+    EXPECT_EQ(back.size(), object.size());
 }
 
 // Integral numbers go out digit for digit; all others with six significant
@@ -169,7 +167,6 @@ TEST(JsonObject, TextFormOrdersKeysAndNests) {
     outer.insert("b", JsonValue());
     EXPECT_EQ(outer.toString(),
               R"({"b":null,"inner":{"a":"s","z":1},"list":[230,"x",{"a":"s","z":1}]})");
-    EXPECT_EQ(outer.str(), outer.toString());
     EXPECT_EQ(outer.keys(), (std::vector<std::string>{"b", "inner", "list"}));
     // Parsed JSON booleans come out as numbers.
     EXPECT_EQ(parse(R"({"on":true,"off":false})").object().toString(), R"({"off":0,"on":1})");
@@ -280,8 +277,4 @@ TEST(JsonDocument, ParsesAndSerialises) {
     document = array;
     EXPECT_TRUE(document.isArray());
     EXPECT_EQ(document.array(), array);
-    EXPECT_EQ(document, JsonDocument(array));
-    document.setObject(JsonObject());
-    EXPECT_TRUE(document.isObject());
-    EXPECT_TRUE(document.object().isEmpty());
 }

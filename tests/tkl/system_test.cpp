@@ -73,16 +73,18 @@ TEST(OsInfoUnix, DistributionFamiliesAndNames) {
 }
 
 TEST(OsInfoUnix, ArchitectureFromMachineName) {
-    EXPECT_EQ(tkl::architectureOfMachine("i686"), OsInfo::X86);
-    EXPECT_EQ(tkl::architectureOfMachine("aarch64"), OsInfo::Arm64);
-    EXPECT_EQ(tkl::architectureOfMachine("armv7l"), OsInfo::Arm);
-    EXPECT_EQ(tkl::architectureOfMachine("ppc64le"), OsInfo::Ppc);
-    EXPECT_EQ(tkl::architectureOfMachine("mips64"), OsInfo::Mips);
-    EXPECT_EQ(tkl::architectureOfMachine("riscv64"), OsInfo::UnknownArchitecture);
-    tkl::UnixRelease r{"Linux", "6.1", "armv7l", ""};
-    EXPECT_FALSE(tkl::describeUnix(r).is64Bit());
-    r.machine = "aarch64";
-    EXPECT_TRUE(tkl::describeUnix(r).is64Bit());
+    const struct {
+        const char* machine;
+        uint32_t architecture;
+        bool is64Bit;
+    } cases[] = {{"i686", OsInfo::X86, false},   {"aarch64", OsInfo::Arm64, true},
+                 {"armv7l", OsInfo::Arm, false}, {"ppc64le", OsInfo::Ppc, true},
+                 {"mips64", OsInfo::Mips, true}, {"riscv64", OsInfo::UnknownArchitecture, true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(tkl::architectureOfMachine(c.machine), c.architecture) << c.machine;
+        EXPECT_EQ(tkl::describeUnix({"Linux", "6.1", c.machine, ""}).is64Bit(), c.is64Bit)
+            << c.machine;
+    }
 }
 
 TEST(OsInfoCodes, NamesAndFamilies) {
@@ -105,11 +107,6 @@ TEST(OsInfoCodes, NamesAndFamilies) {
     }
     info.fullName = "Microsoft Windows XP Professional";
     info.servicePack = "Service Pack 3";
-    EXPECT_EQ(info.toString(), "Microsoft Windows XP Professional, Service Pack 3");
-    OsInfo copy;
-    copy.assign(info);
-    copy.reset();
-    EXPECT_EQ(copy.toString(), "");
     EXPECT_EQ(info.toString(), "Microsoft Windows XP Professional, Service Pack 3");
 }
 
