@@ -113,78 +113,58 @@ TEST(ClientConfig, CopyAssignAndResetGoThroughEachMember) {
     EXPECT_EQ(target.cloudsvc.mqtt.brokerPort, 2000u);
 }
 
-TEST(CusConfig, DefaultTextAndJson) {
+// Missing members read as 0, not as the defaults; the id is never read; true
+// counts 1, a numeric string is parsed, fractions are cut toward zero,
+// negatives wrap, and numbers beyond 64 bits and other types give 0.
+TEST(CusConfig, FromJsonConvertsEachMember) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"theme":3})", "detect=0, theme=3, style=0"},
+        {R"({"id":7,"detect":2,"theme":1,"style":2})", "detect=2, theme=1, style=2"},
+        {R"({"detect":true,"theme":"2","style":2.9})", "detect=1, theme=2, style=2"},
+        {R"({"detect":-1,"theme":-0.5,"style":1e30})", "detect=4294967295, theme=0, style=0"},
+        {R"({"detect":[1],"theme":{},"style":null})", "detect=0, theme=0, style=0"},
+    };
+    for (const auto& [json, text] : cases) {
+        CusConfig config;
+        config.id = 9;
+        config.fromJson(parse(json));
+        EXPECT_EQ(config.toString(), std::string("cusConfig: {id=1, ") + text + "}");
+        CusConfig back;
+        back.fromJson(config.toJson());
+        EXPECT_EQ(back.toString(), config.toString());
+    }
     CusConfig config;
     EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=1, theme=1, style=2}");
-    EXPECT_EQ(config.toJson().toString(), "{\"detect\":1,\"id\":1,\"style\":2,\"theme\":1}");
+    config.theme = 1234567;  // large values go out exact
+    EXPECT_EQ(config.toJson().toString(), R"({"detect":1,"id":1,"style":2,"theme":1234567})");
 }
 
-TEST(CusConfig, FromJsonReadsMissingMembersAsZeroAndIgnoresId) {
-    CusConfig config;
-    config.fromJson(parse("{\"theme\":3}"));
-    EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=0, theme=3, style=0}");
-
-    config.id = 9;
-    config.fromJson(parse("{\"id\":7,\"detect\":2,\"theme\":1,\"style\":2}"));
-    EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=2, theme=1, style=2}");
-}
-
-TEST(CusConfig, FromJsonConvertsMistypedMembers) {
-    CusConfig config;
-    // true counts 1, a numeric string is parsed, fractions are cut toward
-    // zero, negatives wrap, and numbers beyond 64 bits give 0.
-    config.fromJson(parse("{\"detect\":true,\"theme\":\"2\",\"style\":2.9}"));
-    EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=1, theme=2, style=2}");
-    config.fromJson(parse("{\"detect\":-1,\"theme\":-0.5,\"style\":1e30}"));
-    EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=4294967295, theme=0, style=0}");
-    // Large values go out exact and read back the same.
-    config.theme = 1234567;
-    EXPECT_EQ(config.toJson().toString(),
-              "{\"detect\":4294967295,\"id\":1,\"style\":0,\"theme\":1234567}");
-    CusConfig copy;
-    copy.fromJson(config.toJson());
-    EXPECT_EQ(copy.toString(), config.toString());
-    config.fromJson(parse("{\"detect\":[1],\"theme\":{},\"style\":null}"));
-    EXPECT_EQ(config.toString(), "cusConfig: {id=1, detect=0, theme=0, style=0}");
-}
-
-TEST(NotifyConfig, DefaultTextAndJsonCarryTheTimeInMinutes) {
+// The time travels in whole minutes and is kept in milliseconds.
+TEST(NotifyConfig, FromJsonConvertsMinutesToMilliseconds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"id":3,"option":2,"valPercent":20,"valSecond":3})",
+         "option=2, value.Ref.Percent=20, value.Ref.Seconds=180000"},
+        // Minutes are scaled before truncation, the other fields as they come.
+        {R"({"option":1.5,"valPercent":"15","valSecond":1.5})",
+         "option=1, value.Ref.Percent=15, value.Ref.Seconds=90000"},
+        {"{}", "option=0, value.Ref.Percent=0, value.Ref.Seconds=0"},
+    };
+    for (const auto& [json, text] : cases) {
+        NotifyConfig config;
+        config.id = 4;
+        config.fromJson(parse(json));
+        EXPECT_EQ(config.toString(), std::string("notifyConfig: {id=1, ") + text + "}");
+    }
     NotifyConfig config;
     EXPECT_EQ(config.toString(),
               "notifyConfig: {id=1, option=1, value.Ref.Percent=10, value.Ref.Seconds=300000}");
-    EXPECT_EQ(config.toJson().toString(),
-              "{\"id\":1,\"option\":1,\"valPercent\":10,\"valSecond\":5}");
-}
-
-TEST(NotifyConfig, FromJsonConvertsMinutesToMilliseconds) {
-    NotifyConfig config;
-    config.id = 4;
-    config.fromJson(parse("{\"id\":3,\"option\":2,\"valPercent\":20,\"valSecond\":3}"));
-    EXPECT_EQ(config.toString(),
-              "notifyConfig: {id=1, option=2, value.Ref.Percent=20, value.Ref.Seconds=180000}");
-    EXPECT_EQ(config.toJson().toString(),
-              "{\"id\":1,\"option\":2,\"valPercent\":20,\"valSecond\":3}");
-
-    // Fractions: minutes are scaled before truncation, the other fields are
-    // truncated as they come.
-    config.fromJson(parse("{\"option\":1.5,\"valPercent\":\"15\",\"valSecond\":1.5}"));
-    EXPECT_EQ(config.toString(),
-              "notifyConfig: {id=1, option=1, value.Ref.Percent=15, value.Ref.Seconds=90000}");
-
-    // Missing members give 0, not the defaults.
-    config.fromJson(parse("{}"));
-    EXPECT_EQ(config.toString(),
-              "notifyConfig: {id=1, option=0, value.Ref.Percent=0, value.Ref.Seconds=0}");
-}
-
-TEST(NotifyConfig, ToJsonDropsPartialMinutes) {
-    NotifyConfig config;
-    config.valSecond = 59999;
-    EXPECT_EQ(config.toJson().value("valSecond").toDouble(), 0.0);
-    config.valSecond = 60000;
-    EXPECT_EQ(config.toJson().value("valSecond").toDouble(), 1.0);
-    config.valSecond = 4294967295u;
-    EXPECT_EQ(config.toJson().value("valSecond").toDouble(), 71582.0);
+    EXPECT_EQ(config.toJson().toString(), R"({"id":1,"option":1,"valPercent":10,"valSecond":5})");
+    // Partial minutes are dropped.
+    for (const auto& [ms, minutes] :
+         {std::pair<uint32_t, double>{59999, 0}, {60000, 1}, {4294967295u, 71582}}) {
+        config.valSecond = ms;
+        EXPECT_EQ(config.toJson().value("valSecond").toDouble(), minutes) << ms;
+    }
 }
 
 TEST(MonitConfig, DefaultText) {

