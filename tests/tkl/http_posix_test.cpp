@@ -2,9 +2,6 @@
 
 #include <curl/curl.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackTestSupport.h"
 #include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/Http.h"
@@ -40,10 +38,7 @@ public:
             }
             reply(request, response);
         };
-        server_.Get(".*", record);
-        server_.Post(".*", record);
-        server_.Put(".*", record);
-        server_.Delete(".*", record);
+        server_.Get(".*", record).Post(".*", record).Put(".*", record).Delete(".*", record);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         waitFor([this] { return server_.is_running(); });
@@ -224,22 +219,12 @@ TEST(HttpClient, RefusedConnectionAndTimeOutFailWithTheLibcurlCode) {
     // Declared first, so the client closes its connection before the server
     // stops (the server would wait out its keep-alive time otherwise).
     TestServer server;
-    // A bound socket that does not listen refuses connections.
-    int sock = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(sock, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(loopback_test::freePort()) + "/";
     HttpClient client;
     EXPECT_EQ(protocolFailure([&] { client.get(HttpClientRequest(refused)); }),
               failureText(CURLE_COULDNT_CONNECT));
     EXPECT_EQ(client.lastResult(), CURLE_COULDNT_CONNECT);
-    close(sock);
 
     client.setTimeout(0);
     client.setTimeout(-5);
