@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <limits.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -7,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -49,17 +50,10 @@ protected:
 
     static std::string settingsFile() { return path("xdg") + "/Moxtera.conf"; }
 
-    static void writeSettings(const std::string& text) {
-        QFile file(QString::fromStdString(settingsFile()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(text.data(), static_cast<qint64>(text.size())),
-                  static_cast<qint64>(text.size()));
-    }
+    static void writeSettings(const std::string& text) { std::ofstream(settingsFile()) << text; }
 
     static std::string executableFolder() {
-        char buffer[PATH_MAX] = {};
-        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-        std::string exe(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+        const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
         return exe.substr(0, exe.rfind('/') + 1);
     }
 
@@ -79,12 +73,8 @@ TEST_F(FolderTest, ProductFolderComesFromTheVendorSettings) {
     EXPECT_EQ(getProductFolder(), "/srv/custovia/");
 
     // The settings file is UTF-8 text; the folder comes back byte for byte.
-    writeSettings(
-        "[CUSTOVIA]\nPATH=/opt/\xc3\x9c"
-        "berwachung\n");
-    EXPECT_EQ(getProductFolder(),
-              "/opt/\xc3\x9c"
-              "berwachung/");
+    writeSettings("[CUSTOVIA]\nPATH=/opt/\u00dcberwachung\n");
+    EXPECT_EQ(getProductFolder(), "/opt/\u00dcberwachung/");
 }
 
 TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
