@@ -58,14 +58,12 @@ QStringList fileLines(const QString& path) {
     return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
-void writeBytes(const QString& path, qint64 count, char fill = 'x') {
+// `count` bytes of lines of 100 bytes, the last one cut short.
+void writeBytes(const QString& path, int count, char fill = 'x') {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QByteArray line(99, fill);
-    line.append('\n');
-    for (qint64 written = 0; written < count; written += line.size()) {
-        file.write(line.constData(), std::min<qint64>(line.size(), count - written));
-    }
+    ASSERT_EQ(file.write(QByteArray(99, fill).append('\n').repeated(count / 100 + 1).left(count)),
+              count);
 }
 
 }  // namespace
