@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <limits.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -7,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -49,17 +50,10 @@ protected:
 
     static std::string settingsFile() { return path("xdg") + "/Moxtera.conf"; }
 
-    static void writeSettings(const std::string& text) {
-        QFile file(QString::fromStdString(settingsFile()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(text.data(), static_cast<qint64>(text.size())),
-                  static_cast<qint64>(text.size()));
-    }
+    static void writeSettings(const std::string& text) { std::ofstream(settingsFile()) << text; }
 
     static std::string executableFolder() {
-        char buffer[PATH_MAX] = {};
-        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-        std::string exe(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+        const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
         return exe.substr(0, exe.rfind('/') + 1);
     }
 
@@ -79,12 +73,8 @@ TEST_F(FolderTest, ProductFolderComesFromTheVendorSettings) {
     EXPECT_EQ(getProductFolder(), "/srv/custovia/");
 
     // The settings file is UTF-8 text; the folder comes back byte for byte.
-    writeSettings(
-        "[CUSTOVIA]\nPATH=/opt/\xc3\x9c"
-        "berwachung\n");
-    EXPECT_EQ(getProductFolder(),
-              "/opt/\xc3\x9c"
-              "berwachung/");
+    writeSettings("[CUSTOVIA]\nPATH=/opt/\u00dcberwachung\n");
+    EXPECT_EQ(getProductFolder(), "/opt/\u00dcberwachung/");
 }
 
 TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
@@ -92,44 +82,32 @@ TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
     ASSERT_EQ(expected.front(), '/');
     // No settings file, no group, no value, an empty value.
     EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[OTHER]\nPATH=/opt/other\n");
-    EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[CUSTOVIA]\nHOME=/opt/other\n");
-    EXPECT_EQ(getProductFolder(), expected);
-    writeSettings("[CUSTOVIA]\nPATH=\n");
-    EXPECT_EQ(getProductFolder(), expected);
+    for (const char* text :
+         {"[OTHER]\nPATH=/opt/other\n", "[CUSTOVIA]\nHOME=/opt/other\n", "[CUSTOVIA]\nPATH=\n"}) {
+        writeSettings(text);
+        EXPECT_EQ(getProductFolder(), expected) << text;
+    }
 }
 
 TEST(FolderSteps, FirstNonEmptyAnswerWinsAndFailuresAreSkipped) {
     using custovia::detail::firstFolder;
     int calls = 0;
-    const std::string folder = firstFolder({
-        [&]() -> std::string {
+    // A step that counts its call, then throws (kind 1-3) or answers `folder`.
+    auto step = [&calls](int kind, const char* folder = "") -> custovia::detail::FolderStep {
+        return [&calls, kind, folder]() -> std::string {
             ++calls;
-            throw tkl::NotFoundException("Error: key not found.", -302);
-        },
-        [&]() -> std::string {
-            ++calls;
-            throw std::runtime_error("no executable");
-        },
-        [&]() -> std::string {
-            ++calls;
-            throw 42;
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "";
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "/here";
-        },
-        [&]() -> std::string {
-            ++calls;
-            return "/never";
-        },
-    });
-    EXPECT_EQ(folder, "/here");
+            if (kind == 1)
+                throw tkl::NotFoundException("Error: key not found.", -302);
+            if (kind == 2)
+                throw std::runtime_error("no executable");
+            if (kind == 3)
+                throw 42;
+            return folder;
+        };
+    };
+    EXPECT_EQ(
+        firstFolder({step(1), step(2), step(3), step(0), step(0, "/here"), step(0, "/never")}),
+        "/here");
     EXPECT_EQ(calls, 5);
     EXPECT_EQ(firstFolder({[]() -> std::string { throw std::bad_alloc(); }}), "");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 
 using namespace tkl;
@@ -26,19 +27,11 @@ TEST(Exception, CloneAndRethrowKeepTheDynamicClass) {
     EXPECT_EQ(copy->className(), original.className());
     EXPECT_EQ(copy->message(), "transfer failed");
     EXPECT_NE(copy->className().find("ProtocolException"), std::string::npos);
+    EXPECT_EQ(copy->name(), "Protocol error");
 
-    try {
-        copy->rethrow();
-        FAIL() << "rethrow returned";
-    } catch (const ProtocolException& e) {
-        EXPECT_EQ(e.code(), -3200);
-    }
+    tkltest::expectThrow<ProtocolException>([&] { copy->rethrow(); }, "transfer failed", -3200);
     // A handler of a base class catches the concrete class too.
-    try {
-        copy->rethrow();
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.name(), "Protocol error");
-    }
+    EXPECT_THROW(copy->rethrow(), IOException);
 }
 
 TEST(Exception, NestedCauseIsDeepCopied) {

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include <QTemporaryDir>
+
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/File.h"
 
@@ -15,28 +17,17 @@ using tkl::File;
 
 namespace {
 
-// A fresh folder below the system's temporary folder, removed afterwards; the
-// current directory is restored too.
+// A fresh folder below /tmp, removed afterwards; the current directory is
+// restored too.
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tkl_file_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        cwd_ = cwd;
-    }
-    void TearDown() override {
-        ASSERT_EQ(chdir(cwd_.c_str()), 0);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    void TearDown() override { std::filesystem::current_path(cwd_); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     void touch(const std::string& name) const { std::ofstream(path(name)) << "x"; }
 
-    std::string dir_;
-    std::string cwd_;
+    QTemporaryDir temp_{"/tmp/tkl_file_test_XXXXXX"};
+    const std::string dir_ = temp_.path().toStdString();
+    const std::filesystem::path cwd_ = std::filesystem::current_path();
 };
 
 }  // namespace
@@ -90,14 +81,10 @@ TEST_F(FileTest, ExistsOnlyForEntriesThatAreNotFolders) {
 
 TEST_F(FileTest, ExistsReportsOtherFailures) {
     ASSERT_EQ(symlink("loop", path("loop").c_str()), 0);
-    try {
-        File::exists(path("loop"));
-        FAIL() << "no exception";
-    } catch (const tkl::SystemException& e) {
-        EXPECT_EQ(e.code(), -305);
-        EXPECT_EQ(e.message(), "Error checking if file \"" + path("loop") +
-                                   "\" exists: Too many levels of symbolic links");
-    }
+    tkltest::expectThrow<tkl::SystemException>(
+        [&] { File::exists(path("loop")); },
+        "Error checking if file \"" + path("loop") + "\" exists: Too many levels of symbolic links",
+        -305);
 }
 
 TEST_F(FileTest, CurrentPathFollowsSetCurrentPath) {
@@ -115,12 +102,7 @@ TEST_F(FileTest, CurrentPathFollowsSetCurrentPath) {
     File::setCurrentPath(deep);
     EXPECT_EQ(File::currentPath(), deep + "/");
 
-    try {
-        File::setCurrentPath(path("missing"));
-        FAIL() << "no exception";
-    } catch (const tkl::FileException& e) {
-        EXPECT_EQ(e.code(), -3201);
-        EXPECT_EQ(e.message(), "Error setting current application path");
-    }
+    tkltest::expectThrow<tkl::FileException>([&] { File::setCurrentPath(path("missing")); },
+                                             "Error setting current application path", -3201);
     EXPECT_EQ(File::currentPath(), deep + "/");
 }

@@ -2,9 +2,6 @@
 
 #include <curl/curl.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackTestSupport.h"
 #include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/Http.h"
@@ -28,40 +26,19 @@ using tkltest::waitFor;
 
 namespace {
 
-struct Seen {
-    std::string method;
-    std::string body;
-    std::size_t contentTypes = 0;
-    std::string contentType;
-    bool hasLength = false;
-    std::string agent;
-    int port = 0;
-};
-
 // A real HTTP server on 127.0.0.1 with a system-chosen port that records what
 // it receives. "/hang" holds the reply until release() or the server stops.
 class TestServer {
 public:
     TestServer() {
         auto record = [this](const httplib::Request& request, httplib::Response& response) {
-            Seen seen;
-            seen.method = request.method;
-            seen.body = request.body;
-            seen.contentTypes = request.get_header_value_count("Content-Type");
-            seen.contentType = request.get_header_value("Content-Type");
-            seen.hasLength = request.has_header("Content-Length");
-            seen.agent = request.get_header_value("User-Agent");
-            seen.port = request.remote_port;
             {
                 std::lock_guard<std::mutex> guard(mutex_);
-                seen_.push_back(seen);
+                seen_.push_back(request);
             }
             reply(request, response);
         };
-        server_.Get(".*", record);
-        server_.Post(".*", record);
-        server_.Put(".*", record);
-        server_.Delete(".*", record);
+        server_.Get(".*", record).Post(".*", record).Put(".*", record).Delete(".*", record);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         waitFor([this] { return server_.is_running(); });
@@ -75,7 +52,7 @@ public:
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
-    std::vector<Seen> seen() {
+    std::vector<httplib::Request> seen() {
         std::lock_guard<std::mutex> guard(mutex_);
         return seen_;
     }
@@ -116,7 +93,7 @@ private:
     std::condition_variable wake_;
     bool released_ = false;
     std::atomic<int> hanging_{0};
-    std::vector<Seen> seen_;
+    std::vector<httplib::Request> seen_;
 };
 
 // The code and message of the ProtocolException that `call` raises.
@@ -158,7 +135,7 @@ TEST(HttpClient, EveryMethodWithAndWithoutBodyAsTheServerSawIt) {
     client.post(request, none);
     client.put(request, none);
 
-    std::vector<Seen> seen = server.seen();
+    std::vector<httplib::Request> seen = server.seen();
     ASSERT_EQ(seen.size(), 7u);
     struct Expected {
         const char* method;
@@ -170,13 +147,13 @@ TEST(HttpClient, EveryMethodWithAndWithoutBodyAsTheServerSawIt) {
         EXPECT_EQ(seen[i].method, expected[i].method);
         EXPECT_EQ(seen[i].body, expected[i].body);
         bool withBody = *expected[i].body != '\0';
-        EXPECT_EQ(seen[i].contentTypes, withBody ? 1u : 0u);
+        EXPECT_EQ(seen[i].get_header_value_count("Content-Type"), withBody ? 1u : 0u);
         // Only a GET goes without a length; the others say 0 when empty.
-        EXPECT_EQ(seen[i].hasLength, seen[i].method != "GET");
+        EXPECT_EQ(seen[i].has_header("Content-Length"), seen[i].method != "GET");
         if (withBody) {
-            EXPECT_EQ(seen[i].contentType, "application/json");
+            EXPECT_EQ(seen[i].get_header_value("Content-Type"), "application/json");
         }
-        EXPECT_EQ(seen[i].agent, "HttpClient/1.0");
+        EXPECT_EQ(seen[i].get_header_value("User-Agent"), "HttpClient/1.0");
     }
 }
 
@@ -191,13 +168,13 @@ TEST(HttpClient, OwnContentTypeInAnyCaseSuppressesTheDefault) {
     client.setUserAgent("");
     client.get(request);
 
-    std::vector<Seen> seen = server.seen();
+    std::vector<httplib::Request> seen = server.seen();
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].contentTypes, 1u);
-    EXPECT_EQ(seen[0].contentType, "application/xml");
-    EXPECT_EQ(seen[1].contentType, "text/plain");
-    EXPECT_EQ(seen[2].agent, std::string("CURL/") + LIBCURL_VERSION);
-    EXPECT_EQ(client.userAgent(), seen[2].agent);
+    EXPECT_EQ(seen[0].get_header_value_count("Content-Type"), 1u);
+    EXPECT_EQ(seen[0].get_header_value("Content-Type"), "application/xml");
+    EXPECT_EQ(seen[1].get_header_value("Content-Type"), "text/plain");
+    EXPECT_EQ(seen[2].get_header_value("User-Agent"), std::string("CURL/") + LIBCURL_VERSION);
+    EXPECT_EQ(client.userAgent(), seen[2].get_header_value("User-Agent"));
 }
 
 TEST(HttpClient, ReceivedHeadersAndErrorStatusesAreOrdinaryReplies) {
@@ -232,32 +209,22 @@ TEST(HttpClient, ConsecutiveRequestsShareOneConnection) {
     client.get(request);
     client.post(request, HttpClientData("x", ""));
     client.get(request);
-    std::vector<Seen> seen = server.seen();
+    std::vector<httplib::Request> seen = server.seen();
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[1].port, seen[0].port);
-    EXPECT_EQ(seen[2].port, seen[0].port);
+    EXPECT_EQ(seen[1].remote_port, seen[0].remote_port);
+    EXPECT_EQ(seen[2].remote_port, seen[0].remote_port);
 }
 
 TEST(HttpClient, RefusedConnectionAndTimeOutFailWithTheLibcurlCode) {
     // Declared first, so the client closes its connection before the server
     // stops (the server would wait out its keep-alive time otherwise).
     TestServer server;
-    // A bound socket that does not listen refuses connections.
-    int sock = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(sock, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(loopback_test::freePort()) + "/";
     HttpClient client;
     EXPECT_EQ(protocolFailure([&] { client.get(HttpClientRequest(refused)); }),
               failureText(CURLE_COULDNT_CONNECT));
     EXPECT_EQ(client.lastResult(), CURLE_COULDNT_CONNECT);
-    close(sock);
 
     client.setTimeout(0);
     client.setTimeout(-5);

@@ -1,5 +1,6 @@
 // Serial ports against real pseudo-terminal pairs: the port opens the
-// terminal side, the test plays the device on the controlling side.
+// terminal side, the test plays the device on the controlling side. The port
+// listing reads a sysfs tree built in a temporary folder.
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -8,8 +9,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,8 +23,10 @@
 #include "tkl/Exception.h"
 #include "tkl/Port.h"
 
+namespace fs = std::filesystem;
 using tkl::SerialPort;
 using tkltest::expectThrow;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -79,6 +87,44 @@ SerialPort::SerialConfig makeConfig(int baud, int databits, int stopbits, int pa
     return config;
 }
 
+class FakeSysfs : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("TKL_SYSFS_ROOT", root_.c_str(), 1); }
+    void TearDown() override { ::unsetenv("TKL_SYSFS_ROOT"); }
+
+    void write(const fs::path& file, const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text << "\n";
+    }
+    // A terminal whose device folder is `device` (relative to devices/), or
+    // none when `device` is empty. `type` is the UART type of a standard port.
+    void tty(const std::string& name, const std::string& device, const char* type = nullptr) {
+        fs::path folder = root_ / "class" / "tty" / name;
+        fs::create_directories(folder);
+        if (!device.empty()) {
+            fs::create_directories(root_ / "devices" / device);
+            fs::create_directory_symlink(fs::path("../../../devices") / device, folder / "device");
+        }
+        if (type != nullptr) {
+            write(folder / "type", type);
+        }
+    }
+    // A USB device with an interface and an adapter port below it, as the
+    // USB serial drivers lay them out.
+    void usbTty(const std::string& name, const std::string& usbDevice, const char* vendor,
+                const char* product, bool portFolder) {
+        fs::path device = fs::path("pci0000:00/usb1") / usbDevice;
+        write(root_ / "devices" / device / "idVendor", vendor);
+        write(root_ / "devices" / device / "idProduct", product);
+        fs::path interface = device / (usbDevice + ":1.0");
+        write(root_ / "devices" / interface / "bInterfaceNumber", "00");
+        tty(name, (portFolder ? interface / name : interface).string());
+    }
+
+    QTemporaryDir dir_;
+    const fs::path root_ = dir_.path().toStdString();
+};
+
 }  // namespace
 
 TEST(SerialPort, ClosedPortRefusesEveryDeviceOperation) {
@@ -102,11 +148,10 @@ TEST(SerialPort, ClosedPortRefusesEveryDeviceOperation) {
 
 TEST(SerialPort, FailedOpenLeavesPortClosed) {
     SerialPort port;
-    expectThrow<tkl::InvalidArgumentException>([&] { port.open(""); },
-                                               "Null or empty argument 'fPath'", -202);
-    expectThrow<tkl::InvalidArgumentException>(
-        [&] { port.open(static_cast<const char*>(nullptr)); }, "Null or empty argument 'fPath'",
-        -202);
+    for (const char* path : {"", static_cast<const char*>(nullptr)}) {
+        expectThrow<tkl::InvalidArgumentException>([&] { port.open(path); },
+                                                   "Null or empty argument 'fPath'", -202);
+    }
     // A name without a leading "/" is looked up under /dev.
     expectThrow<tkl::OpenFileException>(
         [&] { port.open("ttyNoSuchPort"); },
@@ -182,6 +227,18 @@ TEST(SerialPort, ReopenWithSettingsKeepsThem) {
     EXPECT_EQ(port.toString(), SerialPort().toString());
 }
 
+TEST(SerialConfig, PartialSetAssignAndReset) {
+    SerialPort::SerialConfig config = makeConfig(9600, -1, -1, -1, -1);  // -1 keeps a setting
+    EXPECT_EQ(config.toString(),
+              "baudrate(bps)=9600, databits=8, stopbits=1, parity=0, timeout(ms)=40");
+    SerialPort::SerialConfig copy;
+    copy.assign(makeConfig(19200, 7, 2, 2, 500));
+    EXPECT_EQ(copy.toString(),
+              "baudrate(bps)=19200, databits=7, stopbits=2, parity=2, timeout(ms)=500");
+    copy.reset();
+    EXPECT_EQ(copy.toString(), SerialPort::SerialConfig().toString());
+}
+
 TEST(SerialPort, OnlyOneOwnerAtATime) {
     PtyPair pty;
     SerialPort first;
@@ -239,6 +296,12 @@ TEST(SerialPort, BytesTravelBothWays) {
     EXPECT_EQ(port.write(buffer, 0), 0);
     EXPECT_EQ(port.read(buffer, 1), 1);
     EXPECT_EQ(buffer[0], 'Z');
+
+    // Purge drops input that has reached the port but was not read.
+    pty.send("stale");
+    ASSERT_EQ(port.read(buffer, 1), 1);
+    port.purge();
+    EXPECT_EQ(port.read(buffer, 8), 0);
 }
 
 TEST(SerialPort, WithoutTimeOutAReadTakesWhatHasArrivedAndNeverWaits) {
@@ -253,25 +316,13 @@ TEST(SerialPort, WithoutTimeOutAReadTakesWhatHasArrivedAndNeverWaits) {
         // Bytes that have arrived are taken, even fewer than asked for.
         pty.send("OK");
         std::string received;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (received.size() < 2 && std::chrono::steady_clock::now() < deadline) {
-            int32_t count = port.read(buffer, sizeof buffer);
-            received.append(buffer, static_cast<size_t>(count));
-        }
+        tkltest::waitFor([&] {
+            received.append(buffer, static_cast<size_t>(port.read(buffer, sizeof buffer)));
+            return received.size() >= 2;
+        });
         EXPECT_EQ(received, "OK");
         EXPECT_EQ(port.read(buffer, sizeof buffer), 0);
     }
-}
-
-TEST(SerialPort, PurgeDropsUnreadInput) {
-    PtyPair pty;
-    SerialPort port;
-    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 100));
-    pty.send("stale");
-    char buffer[8];
-    ASSERT_EQ(port.read(buffer, 1), 1);  // the bytes have reached the port
-    port.purge();
-    EXPECT_EQ(port.read(buffer, 8), 0);
 }
 
 TEST(SerialPort, HangUpEndsReadsAndFailsWrites) {
@@ -308,4 +359,47 @@ TEST(SerialPort, PinsOnADeviceWithoutModemLines) {
     expectThrow<tkl::InvalidArgumentException>([&] { port.clearPin(8); }, "Invalid serial port pin",
                                                -202);
     EXPECT_TRUE(port.isOpen());
+}
+
+TEST_F(FakeSysfs, StandardPortsArePresentUartsInByteOrder) {
+    tty("ttyS0", "platform/serial8250", "4");
+    tty("ttyS1", "platform/serial8250", "0");  // no UART at that address
+    tty("ttyS10", "platform/serial8250", "4");
+    tty("ttyS2", "pnp/00:05");
+    tty("tty0", "");  // virtual console: no device
+    tty("console", "");
+    tty("ttyAMA0", "platform/uart");
+    usbTty("ttyUSB0", "1-1", "0403", "6001", true);
+
+    EXPECT_EQ(SerialPort::listPorts(), (Names{"ttyS0", "ttyS10", "ttyS2"}));
+    EXPECT_EQ(SerialPort::listRegisteredPorts(false), (Names{"ttyS0", "ttyS10", "ttyS2"}));
+    EXPECT_EQ(SerialPort::listRegisteredPorts(true), (Names{"ttyAMA0", "ttyUSB0"}));
+}
+
+TEST_F(FakeSysfs, UsbPortsByVendorAndProduct) {
+    tty("ttyS0", "platform/serial8250", "4");
+    tty("ttyAMA0", "platform/uart");
+    usbTty("ttyUSB0", "1-1", "0403", "6001", true);  // FTDI adapter
+    usbTty("ttyUSB3", "1-4", "0403", "6001", true);
+    usbTty("ttyUSB1", "1-2", "0403", "0000", true);
+    usbTty("ttyACM0", "1-3", "0463", "ffff", false);  // CDC ACM: tty on the interface
+
+    EXPECT_EQ(SerialPort::listPorts(0x0403, 0x6001), (Names{"ttyUSB0", "ttyUSB3"}));
+    EXPECT_EQ(SerialPort::listPorts(0x0463, 0xFFFF), (Names{"ttyACM0"}));
+    // A vendor alone asks for product number 0.
+    EXPECT_EQ(SerialPort::listPorts(0x0403, 0), (Names{"ttyUSB1"}));
+    EXPECT_EQ(SerialPort::listPorts(0x1234, 0x5678), Names{});
+}
+
+TEST_F(FakeSysfs, MissingOrBrokenTreeListsNothing) {
+    EXPECT_EQ(SerialPort::listPorts(), Names{});
+    EXPECT_EQ(SerialPort::listPorts(0x0403, 0x6001), Names{});
+    // A dangling device link and unreadable numbers contribute nothing.
+    fs::create_directories(root_ / "class" / "tty" / "ttyUSB9");
+    fs::create_directory_symlink("../../../devices/gone", root_ / "class/tty/ttyUSB9/device");
+    usbTty("ttyUSB0", "1-1", "zz", "6001", true);
+    EXPECT_EQ(SerialPort::listPorts(0x0403, 0x6001), Names{});
+    EXPECT_EQ(SerialPort::listRegisteredPorts(true), (Names{"ttyUSB0"}));
+    ::setenv("TKL_SYSFS_ROOT", (root_ / "nowhere").c_str(), 1);
+    EXPECT_EQ(SerialPort::listRegisteredPorts(true), Names{});
 }

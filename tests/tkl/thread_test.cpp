@@ -18,10 +18,11 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // A timer whose callback is a function, recording when each call began and ended.
-class FnTimer : public tkl::Timer {
+template <class Base = tkl::Timer>
+class FnTimer : public Base {
 public:
     explicit FnTimer(std::function<void(tkl::Timer*)> fn = {}) : fn_(std::move(fn)) {}
-    ~FnTimer() override { stop(); }
+    ~FnTimer() override { this->stop(); }
 
     void onTimeout(tkl::Timer* timer) override {
         Clock::time_point begin = Clock::now();
@@ -39,13 +40,6 @@ public:
     std::mutex mutex;
     std::vector<Clock::time_point> begins;
     std::vector<Clock::time_point> ends;
-};
-
-class FnOneShot : public tkl::OneShotTimer {
-public:
-    ~FnOneShot() override { stop(); }
-    void onTimeout(tkl::Timer*) override { calls++; }
-    std::atomic<int> calls{0};
 };
 
 // A thread that waits for its stop request.
@@ -117,7 +111,7 @@ TEST(Timer, ThrowingCallbackKeepsTicking) {
 }
 
 TEST(Timer, OneShotCallsOnceAndEnds) {
-    FnOneShot timer;
+    FnTimer<tkl::OneShotTimer> timer;
     timer.start(5);
     ASSERT_TRUE(waitFor([&] { return timer.calls == 1 && !timer.isRunning(); }));
     timer.stop();
