@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -172,6 +173,8 @@ bool parseOptions(int argc, char** argv, Options* out, int* exitCode) {
         }
     }
     o.mqtt.caFile = o.caFile;
+    // The full state is compared once per refresh, when new data can be there.
+    o.mqtt.intervalMs = static_cast<int>(std::lround(o.refreshSeconds * 1000));
     std::string mqttError = mqtt::load(o.mqtt);
     if (!mqttError.empty()) {
         throw StartError(mqttError, kExitUsage);
