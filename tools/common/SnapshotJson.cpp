@@ -103,6 +103,18 @@ void addHealth(QJsonObject& o, const HostView& h, int64_t now) {
     o["health"] = health;
 }
 
+// The members every listing of a host starts with: its name, URL, readiness,
+// status and health.
+QJsonObject hostHead(const HostView& h, bool ready, int64_t now) {
+    QJsonObject o;
+    o["host"] = text(h.key);
+    o["url"] = text(h.url);
+    o["ready"] = ready;
+    o["status"] = h.status;
+    addHealth(o, h, now);
+    return o;
+}
+
 }  // namespace
 
 QJsonObject computerJson(const std::string& id, const custovia::Computer& c) {
@@ -163,18 +175,13 @@ QJsonObject hostsJson(const Snapshot& snapshot) {
     QJsonArray list;
     for (const auto& h : snapshot.hosts) {
         bool ready = h.ready && h.hasOwn;
-        QJsonObject o;
-        o["host"] = text(h.key);
-        o["url"] = text(h.url);
+        QJsonObject o = hostHead(h, ready, snapshot.timeMs);
         o["connected"] = h.connected;
-        o["ready"] = ready;
-        o["status"] = h.status;
         o["monVersion"] = text(h.own.monVersion);
         o["apiVersion"] = text(h.own.apiVersion);
         o["osVersion"] = text(h.own.osVersion);
         o["computers"] = ready ? QJsonValue(h.computerCount) : QJsonValue();
         o["devices"] = ready ? QJsonValue(h.deviceCount) : QJsonValue();
-        addHealth(o, h, snapshot.timeMs);
         list.append(o);
     }
     QJsonObject o;
@@ -185,12 +192,7 @@ QJsonObject hostsJson(const Snapshot& snapshot) {
 QJsonObject devicesJson(const Snapshot& snapshot) {
     QJsonArray list;
     for (const auto& h : snapshot.hosts) {
-        QJsonObject ho;
-        ho["host"] = text(h.key);
-        ho["url"] = text(h.url);
-        ho["ready"] = h.ready;
-        ho["status"] = h.status;
-        addHealth(ho, h, snapshot.timeMs);
+        QJsonObject ho = hostHead(h, h.ready, snapshot.timeMs);
         QJsonArray computers;
         for (const auto& c : h.computers) {
             QJsonObject co = computerJson(c.id, c.computer);
