@@ -2,10 +2,9 @@
 // form in local time (each test sets the zone it formats in).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
+#include "TimeZone.h"
 #include "model/LogEntry.h"
 #include "tkl/Json.h"
 
@@ -15,11 +14,6 @@ using custovia::DeviceVars;
 using custovia::LogEntry;
 
 namespace {
-
-void setZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-}
 
 const std::string serviceEntry =
     "{\"id\":\"AB12345678\",\"event\":17,\"dateTime\":1614853230123.9,"
@@ -59,10 +53,12 @@ TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecord) {
 
 TEST(LogEntry, TextShowsLocalTimeAndOnlyKnownParts) {
     const LogEntry entry = readEntry(serviceEntry);
-    setZone("UTC");
-    EXPECT_EQ(entry.toString(),
-              "id=AB12345678, dateTime=2021/03/04 10:20:30.123, event=17, " + subRecords(entry));
-    setZone("XYZ+3");  // three hours west of Greenwich
+    {
+        ScopedTimeZone utc("UTC0");
+        EXPECT_EQ(entry.toString(), "id=AB12345678, dateTime=2021/03/04 10:20:30.123, event=17, " +
+                                        subRecords(entry));
+    }
+    ScopedTimeZone minusThree(kMinusThree);
     EXPECT_EQ(entry.toString(),
               "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
 
@@ -82,9 +78,7 @@ TEST(LogEntry, WritesIdOnlyWithTenCharactersAndRoundTrips) {
     EXPECT_EQ(json.value("fail").toObject(), entry.fail.toJson());
     EXPECT_EQ(json.value("vars").toObject(), entry.vars.toJson());
 
-    setZone("UTC");
-    LogEntry copy(entry);
-    EXPECT_EQ(readEntry(json.toString()).toString(), copy.toString());
+    EXPECT_EQ(readEntry(json.toString()).toString(), LogEntry(entry).toString());
 
     entry.id = "AB1234567";
     EXPECT_FALSE(entry.toJson().contains("id"));
