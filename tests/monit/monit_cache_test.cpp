@@ -30,27 +30,25 @@ TEST(MonitCache, NothingIsCachedBeforeTheFirstCycle) {
     SimClient t;
     MonitClient& c = t.client;
     const char* d = "U1";
-    expectError<tkl::NotFoundException>([&] { c.getDevices(nullptr); }, -302,
-                                        "Error: devices info for <empty> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDeviceIdList(""); }, -302,
-                                        "Error: devices info for <> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getComputer("10.0.0.9"); }, -302,
-                                        "Error: devices info for <10.0.0.9> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getRegressiveList(nullptr); }, -302,
-                                        "Error: devices info for <empty> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDevice(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDeviceConfig(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getRegressive(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getMailConfig(nullptr, d); }, -302,
-                                        "Error: Getting mail configuration");
+    const std::string noInfo = "Error: devices info for <";
+    const std::string noDevice = "Device id <U1> not found.";
     const std::string noLocal = "Computer id <localhost> not found.";
-    expectError<tkl::NotFoundException>([&] { c.getDialerConfig(nullptr, d); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getShutdownConfig("", d); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getCusConfig(); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getNotifyConfig(); }, -302, noLocal);
+    const std::vector<std::pair<std::function<void()>, std::string>> reads = {
+        {[&] { c.getDevices(nullptr); }, noInfo + "empty> not found."},
+        {[&] { c.getDeviceIdList(""); }, noInfo + "> not found."},
+        {[&] { c.getComputer("10.0.0.9"); }, noInfo + "10.0.0.9> not found."},
+        {[&] { c.getRegressiveList(nullptr); }, noInfo + "empty> not found."},
+        {[&] { c.getDevice(nullptr, d); }, noDevice},
+        {[&] { c.getDeviceConfig(nullptr, d); }, noDevice},
+        {[&] { c.getRegressive(nullptr, d); }, noDevice},
+        {[&] { c.getMailConfig(nullptr, d); }, "Error: Getting mail configuration"},
+        {[&] { c.getDialerConfig(nullptr, d); }, noLocal},
+        {[&] { c.getShutdownConfig("", d); }, noLocal},
+        {[&] { c.getCusConfig(); }, noLocal},
+        {[&] { c.getNotifyConfig(); }, noLocal}};
+    for (const auto& read : reads) {
+        expectError<tkl::NotFoundException>(read.first, -302, read.second);
+    }
     // The computer-less listings answer empty instead.
     EXPECT_TRUE(c.getDeviceIdList().empty());
     EXPECT_TRUE(c.getDevices().empty());
