@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "ClientFixture.h"
-#include "Problems.h"
 
 namespace {
 

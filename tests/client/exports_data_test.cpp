@@ -232,7 +232,6 @@ TEST(ExportHosts, FirstHostInByteOrderAndReconnectReplaces) {
     EXPECT_EQ(disconnectCli(h, "127.0.0.2"), 1);
     EXPECT_EQ(isConnected(h, "127.0.0.2"), 0);
     EXPECT_EQ(getHostCount(h, nullptr), 1);
-    // Closing a handle that still has a host stops that host's client too.
 }
 
 TEST(ExportHosts, ClosingAHandleWithHostsStopsTheirRefresh) {

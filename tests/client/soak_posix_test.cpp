@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "ClientFixture.h"
-#include "Problems.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define SOAK_SANITIZED 1

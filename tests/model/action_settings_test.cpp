@@ -29,12 +29,9 @@ TEST(DeviceShutCfg, DefaultsAreWrittenButMissingMembersReadAsZero) {
               "client: {cliShutEnabled=1, \ncliHibernate=1, \ncliShutTimer=5, \ncliRun=\"\"}");
 
     cfg.fromJson(tkl::JsonObject());
-    EXPECT_EQ(cfg.toJson().toString(),
-              "{\"cliHibernate\":0,\"cliRun\":\"\",\"cliShutEnabled\":0,\"cliShutTimer\":0,"
-              "\"counterBatLevel\":0,\"counterFailure\":0,\"counterLoBattery\":0,"
-              "\"counterManual\":0,\"counterOpBattery\":0,\"counterTimer\":0,"
-              "\"devShutEnabled\":0,\"devShutTimer\":0,\"devStandByKeep\":0,\"enabled\":0,"
-              "\"id\":\"\",\"remCtrlDelay\":0}");
+    const tkl::JsonObject zero = cfg.toJson();
+    for (const std::string& key : zero.keys())
+        EXPECT_EQ(zero.value(key).toString(), key == "cliRun" || key == "id" ? "" : "0") << key;
 }
 
 TEST(DeviceShutCfg, ReadsServiceFormAndSurvivesCopyAndRoundTrip) {

@@ -89,15 +89,6 @@ TEST(DeviceConfig, TextListsEveryPart) {
                   "Consts : [{\"k\" = \"v\"}]\nVars   : []\nFlags  : []\nActions: []\n");
     EXPECT_EQ(DeviceConfig().toString().substr(0, 39),
               "\nFamily = -1\nModel  = -1\nName   = AUTO\n");
-    EXPECT_EQ(DeviceCapabilities().toString(),
-              "hasCBattery = 0, hasChangeAutonomy = 0, hasFOutput = 0, hasFamily = 0, "
-              "hasICBattery = 0, hasIOutput = 0, hasManualShutdown = 0, hasStandBy = 0, "
-              "hasModel = 0, hasNightOff = 0, hasNominalFOutput = 0, hasNominalPOutput = 0, "
-              "hasNominalVBattery = 0, hasNominalVInput = 0, hasNominalVOutput = 0, "
-              "hasPOutput = 0, hasPowerLook = 0, hasSampIOutput = 0, hasSampVInput = 0, "
-              "hasSampVOutput = 0, hasSetDischargeBattery = 0, hasSetICBattery = 0, "
-              "hasShutdownTimer = 0, hasTemperature = 0, hasVBattery = 0, hasVInput = 0, "
-              "hasVOutput = 0, hasVersion = 0, hasWakeUp = 0, hasSetLineSens = 0");
 }
 
 TEST(DeviceConfig, AssignReplacesEverythingAndSurvivesSelfAssignment) {
