@@ -21,12 +21,6 @@ TEST(DeviceShutCfg, DefaultsAreWrittenButMissingMembersReadAsZero) {
               "\"counterManual\":20,\"counterOpBattery\":30,\"counterTimer\":20,"
               "\"devShutEnabled\":1,\"devShutTimer\":120,\"devStandByKeep\":0,\"enabled\":0,"
               "\"id\":\"\",\"remCtrlDelay\":1000}");
-    EXPECT_EQ(cfg.toString(),
-              "shutdown: {id=, \nenabled=0, \ncounterManual=20, \ncounterOpBattery=30, \n"
-              "counterLoBattery=20, \ncounterFailure=20, \ncounterTimer=20, \n"
-              "counterBatLevel=10, \nremCtrlDelay=1000}, \n"
-              "device: {devShutEnabled=1, \ndevShutTimer=120, \ndevstandByKeep=0}\n"
-              "client: {cliShutEnabled=1, \ncliHibernate=1, \ncliShutTimer=5, \ncliRun=\"\"}");
 
     cfg.fromJson(tkl::JsonObject());
     const tkl::JsonObject zero = cfg.toJson();
@@ -62,9 +56,6 @@ TEST(DeviceShutCfg, ReadsServiceFormAndSurvivesCopyAndRoundTrip) {
 
 TEST(DeviceDialCfg, ReadsWritesAndPrintsEveryNumber) {
     DeviceDialCfg cfg;
-    EXPECT_EQ(cfg.toString(),
-              "id=, \ntrigger=0, \ntriggerTmr=0, \noutputTmr=0, \nphone1=, \nphone2=, \n"
-              "phone3=, \nphone4=, \nphone5=, \nphone6=, \nphone7=, \nphone8=");
 
     cfg.fromJson(
         parse("{\"id\":\"UPS-2\",\"trigger\":3,\"triggerTmr\":60.8,\"outputTmr\":10,"

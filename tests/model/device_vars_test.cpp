@@ -37,15 +37,6 @@ void expectEachFlagMapsToItsOwnKey(int expected) {
 
 }  // namespace
 
-TEST(DeviceVars, DefaultTextShowsStoppedTimers) {
-    DeviceVars vars;
-    EXPECT_EQ(vars.toString(),
-              "vInput=0.0, vOutput=0.0, iOutput=0.0, pOutput=0.0, fOutput=0.0, vBattery=0.0, "
-              "cBattery=0, temperature=0.0, icBattery=0, shutdownTimer=-1, wakeupTimer=-1, "
-              "nightoffTimer=-1, nominalVInput=0, nominalVOutput=0, nominalPOutput=0, "
-              "nominalFOutput=0, nominalVBattery=0, ledRed=0, ledGreen=0, ledBlue=0, random=0");
-}
-
 TEST(DeviceVars, ReadsServiceFormAndWritesEveryKey) {
     DeviceVars vars;
     vars.fromJson(parse(R"({"vInput":127,"vOutput":230.5,"iOutput":1.2,"pOutput":40,"fOutput":50,

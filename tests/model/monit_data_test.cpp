@@ -72,16 +72,6 @@ TEST(MonitFlagsComparator, ReportsEachFlagThatChangedInTheRightDirection) {
     EXPECT_EQ(results(copy), results(cmp));
 }
 
-TEST(MonitData, TextListsEveryPartInOrder) {
-    const MonitData data;
-    EXPECT_EQ(data.toString(),
-              "actualState: {" + Device().str() + "},\n" + "oldState: {" + data.oldState.str() +
-                  "},\n" + "config: {" + data.config.str() + "},\n" + "shutCfg: {" +
-                  custovia::DeviceShutCfg().str() + "},\n" + "actualRegressive: {" +
-                  Regressive().str() + "},\n" + "oldRegressive: {" + Regressive().str() + "},\n" +
-                  "regressiveCounter: {" + idleCounter + "},\n" + "remoteCtrlTimer = -1");
-}
-
 TEST(MonitData, ClearKeepsCountdownEntriesAndCopiesAreIndependent) {
     MonitData data;
     data.actualState.id = "UPS-1";
