@@ -1,14 +1,16 @@
-// Shutdown, dialer and mail settings: the service's JSON form read in, the
-// request body written out, and the text forms.
+// Shutdown, dialer and mail settings and the computer record: the service's
+// JSON form read in, the request body written out, and the text forms.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "JsonText.h"
+#include "model/Computer.h"
 #include "model/DeviceDialCfg.h"
 #include "model/DeviceMailCfg.h"
 #include "model/DeviceShutCfg.h"
 
+using custovia::Computer;
 using custovia::DeviceDialCfg;
 using custovia::DeviceMailCfg;
 using custovia::DeviceShutCfg;
@@ -142,4 +144,38 @@ TEST(DeviceMailCfg, ServiceFormRoundTripsAndInvalidNumbersAreSkipped) {
     // With a copy recipient and no blind copy the list part ends "}, }".
     const std::string text = bad.toString();
     EXPECT_EQ(text.substr(text.size() - 25), "cc: {boss@example.com}, }");
+}
+
+TEST(Computer, EmptyRecordShowsUnknownsAndWritesNothing) {
+    Computer computer;
+    EXPECT_TRUE(computer.isEmpty());
+    EXPECT_EQ(computer.toString(),
+              "monVersion=<unknown>, apiVersion=<unknown>, osVersion=<unknown>, "
+              "hostname=<unknown>, ip=<unknown>, port=<unknown>, upTime=<unknown>");
+    EXPECT_EQ(computer.toJson().toString(), "{}");
+
+    computer.upTime = 1;
+    EXPECT_FALSE(computer.isEmpty());
+    computer.clear();
+    computer.port = 1;
+    EXPECT_FALSE(computer.isEmpty());
+}
+
+TEST(Computer, ReadsServiceFormAndWritesItBack) {
+    const std::string service =
+        "{\"apiVersion\":\"1.2\",\"hostname\":\"srv-01\",\"ip\":\"10.0.0.5\","
+        "\"monVersion\":\"8.9.2\",\"osVersion\":\"Debian GNU/Linux 12\",\"port\":8087,"
+        "\"upTime\":123456789012}";
+    Computer computer;
+    computer.fromJson(parse(service));
+    EXPECT_EQ(computer.toString(),
+              "monVersion=8.9.2, apiVersion=1.2, osVersion=Debian GNU/Linux 12, hostname=srv-01, "
+              "ip=10.0.0.5, port=8087, upTime=123456789012");
+    EXPECT_EQ(computer.toJson().toString(), service);
+
+    // A second read starts from a cleared record: nothing of the first stays.
+    computer.fromJson(parse("{\"ip\":\"10.0.0.6\",\"port\":-1.5}"));
+    EXPECT_EQ(computer.toString(),
+              "monVersion=<unknown>, apiVersion=<unknown>, osVersion=<unknown>, "
+              "hostname=<unknown>, ip=10.0.0.6, port=4294967295, upTime=<unknown>");
 }
