@@ -11,16 +11,9 @@
 #include "tkl/Json.h"
 #include "tkl/System.h"
 
-using custovia::CusConfig;
-using custovia::DeviceDialCfg;
-using custovia::DeviceMailCfg;
-using custovia::DeviceShutCfg;
-using custovia::MonitClient;
-using custovia::NotifyConfig;
-using custovia::sim::FaultKind;
-using montest::expectError;
-using montest::fault;
-using montest::SimClient;
+using namespace custovia;
+using namespace montest;
+using sim::FaultKind;
 
 namespace {
 
@@ -112,7 +105,7 @@ TEST(MonitRequests, EveryRequestSendsItsMethodPathBodyAndHeaders) {
         }
     }
 
-    std::vector<custovia::sim::JournalEntry> journal = t.since(seq);
+    std::vector<JournalEntry> journal = t.since(seq);
     ASSERT_EQ(journal.size(), expected.size());
     const std::string agent = "Custovia/8.9.2 (" + tkl::System::getOsInfo().fullName + ")";
     for (std::size_t i = 0; i < journal.size(); ++i) {
@@ -141,7 +134,7 @@ TEST(MonitRequests, IdentifiersStayOneSegmentOfThePath) {
         EXPECT_THROW(t.client.putDeviceShutdown("", id), tkl::IOException);  // unknown device
     }
     EXPECT_THROW(t.client.getVersion("../.."), tkl::IOException);
-    std::vector<custovia::sim::JournalEntry> journal = t.since(seq);
+    std::vector<JournalEntry> journal = t.since(seq);
     ASSERT_EQ(journal.size(), 4u);
     EXPECT_EQ(journal[0].path, "/api/device/x?y#z/shutdown");
     EXPECT_EQ(journal[0].query, "");
@@ -236,7 +229,7 @@ TEST(MonitRequests, FailedCommandsReportTheirOwnErrors) {
     seq = t.sim.lastSeq();
     EXPECT_NO_THROW(c.updCusConfig(nullptr, CusConfig()));
     EXPECT_NO_THROW(c.updNotifyConfig(NotifyConfig()));
-    std::vector<custovia::sim::JournalEntry> sent = t.since(seq);
+    std::vector<JournalEntry> sent = t.since(seq);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].path, "/api/notifycfg");
     EXPECT_EQ(sent[1].status, 500);
