@@ -2,6 +2,7 @@
 // the exported functions against simulators in the test process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -16,11 +17,9 @@ using namespace clienttest;
 using Clock = std::chrono::steady_clock;
 
 std::size_t requestsTo(const custovia::sim::Simulator& sim, const std::string& path) {
-    std::size_t count = 0;
-    for (const auto& entry : sim.journal()) {
-        count += entry.path == path ? 1 : 0;
-    }
-    return count;
+    const auto journal = sim.journal();
+    return std::count_if(journal.begin(), journal.end(),
+                         [&](const auto& e) { return e.path == path; });
 }
 
 TEST(RefreshHost, FillsTheCacheAtOnceAndJoinsTheCycleInProgress) {
