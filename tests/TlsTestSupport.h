@@ -59,13 +59,14 @@ struct Certificates {
     }
 };
 
-// The "monitclient" channel writes its error lines to a file in `folder`
-// while this object lives.
+// The "monitclient" channel writes its lines from `level` up to a file in
+// `folder` while this object lives.
 class ErrorLog {
 public:
-    explicit ErrorLog(const QString& folder) : path_((folder + "/monitclient.log").toStdString()) {
+    explicit ErrorLog(const QString& folder, tkl::LogLevel level = tkl::LogLevel::Error)
+        : path_((folder + "/monitclient.log").toStdString()) {
         std::remove(path_.c_str());
-        tkl::LoggerOptions options("monitclient", tkl::LogLevel::Error, tkl::LogOutput::File);
+        tkl::LoggerOptions options("monitclient", level, tkl::LogOutput::File);
         options.fileName = path_;
         tkl::Logger::getLogger("monitclient")->setOptions(options);
     }

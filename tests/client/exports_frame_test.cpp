@@ -35,7 +35,7 @@ TEST(ExportFrame, HandlesThatAreNotLiveAreRejectedByEveryExport) {
     EXPECT_EQ(notAHandle, 0);
 }
 
-TEST(ExportFrame, MissingReceiversContainersAndRecordsAreRejected) {
+TEST(ExportFrame, MissingReceiversAreRejectedAndTheLibraryBringsLoggersAndQt) {
     Handle h;
     EXPECT_EQ(getVersion(h, nullptr, nullptr, nullptr), -202);
     EXPECT_EQ(getDevice(h, nullptr, nullptr, "d", nullptr), -202);
@@ -63,6 +63,12 @@ TEST(ExportFrame, MissingReceiversContainersAndRecordsAreRejected) {
     EXPECT_EQ(getLogger(h, nullptr, &logger), -202);
     EXPECT_EQ(logger, reinterpret_cast<tkl::Logger*>(0x1));
     EXPECT_EQ(getLogger(h, "x", nullptr), -202);
+    // A named logger comes from the registry, without any host.
+    ASSERT_EQ(getLogger(h, "myprogram", &logger), 1);
+    EXPECT_EQ(logger, tkl::Logger::getLogger("myprogram"));
+    // This program never made a Qt application object: the library did when
+    // it was loaded.
+    EXPECT_NE(QCoreApplication::instance(), nullptr);
 }
 
 TEST(ExportFrame, HostsThatAreNotConnectedAreNotFound) {
@@ -85,20 +91,4 @@ TEST(ExportFrame, HostsThatAreNotConnectedAreNotFound) {
     EXPECT_EQ(connectCli(h, nullptr), -202);
     EXPECT_EQ(connectCli(h, ""), -202);
     EXPECT_EQ(getHostCount(h, nullptr), 0);
-}
-
-TEST(ExportFrame, LoggerComesFromTheRegistryWithOrWithoutHosts) {
-    Handle h;
-    tkl::Logger* logger = nullptr;
-    ASSERT_EQ(getLogger(h, "monitclient", &logger), 1);
-    EXPECT_EQ(logger, tkl::Logger::getLogger("monitclient"));
-    tkl::Logger* other = nullptr;
-    ASSERT_EQ(getLogger(h, "myprogram", &other), 1);
-    EXPECT_EQ(other, tkl::Logger::getLogger("myprogram"));
-    EXPECT_NE(other, logger);
-}
-
-TEST(ExportFrame, LoadingTheLibraryProvidesAQtApplicationObject) {
-    // This program never made one: the library did when it was loaded.
-    EXPECT_NE(QCoreApplication::instance(), nullptr);
 }

@@ -1,7 +1,8 @@
-// Refresh at once and the host health records, through the exported
-// functions against simulators in the test process.
+// Refresh at once, the host health records and the refresh period, through
+// the exported functions against simulators in the test process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -16,11 +17,9 @@ using namespace clienttest;
 using Clock = std::chrono::steady_clock;
 
 std::size_t requestsTo(const custovia::sim::Simulator& sim, const std::string& path) {
-    std::size_t count = 0;
-    for (const auto& entry : sim.journal()) {
-        count += entry.path == path ? 1 : 0;
-    }
-    return count;
+    const auto journal = sim.journal();
+    return std::count_if(journal.begin(), journal.end(),
+                         [&](const auto& e) { return e.path == path; });
 }
 
 TEST(RefreshHost, FillsTheCacheAtOnceAndJoinsTheCycleInProgress) {
@@ -61,9 +60,8 @@ TEST(RefreshHost, FillsTheCacheAtOnceAndJoinsTheCycleInProgress) {
     CustoviaHostHealth health;
     ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
     const int64_t cycles = health.cycles;
-    EXPECT_TRUE(waitFor([&] {
-        return getHostHealth(h, nullptr, &health) == 1 && health.cycles > cycles;
-    }));
+    EXPECT_TRUE(
+        waitFor([&] { return getHostHealth(h, nullptr, &health) == 1 && health.cycles > cycles; }));
 
     EXPECT_EQ(refreshHost(h, "10.1.2.3", 1000), -302);
     EXPECT_EQ(refreshHost(nullptr, nullptr, 1000), -202);
@@ -103,18 +101,13 @@ TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesAndBackAgai
 
     CustoviaHostHealth health;
     ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
-    EXPECT_EQ(health.host, host);
-    EXPECT_EQ(health.url, sim->url());
-    EXPECT_TRUE(health.reachable);
-    EXPECT_GT(health.startedMs, 0);
-    EXPECT_GE(health.lastSuccessMs, health.startedMs);
-    EXPECT_EQ(health.lastFailureMs, 0);
-    EXPECT_EQ(health.consecutiveFailures, 0);
-    EXPECT_EQ(health.lastErrorCode, 0);
-    EXPECT_GE(health.cycles, 1);
-    // One connection serves every request of the cycle.
-    EXPECT_GT(health.requests, 5);
-    EXPECT_EQ(health.connections, 1);
+    EXPECT_EQ(health.host + " " + health.url, host + " " + sim->url());
+    // Reachable, never failed, one connection for every request of the cycle.
+    EXPECT_EQ(
+        codes({health.reachable, health.lastFailureMs, health.consecutiveFailures,
+               health.lastErrorCode, health.connections, health.cycles >= 1, health.requests > 5,
+               health.startedMs > 0, health.lastSuccessMs >= health.startedMs}),
+        "1 0 0 0 1 1 1 1 1");
 
     sim.reset();
     EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
@@ -122,9 +115,8 @@ TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesAndBackAgai
     EXPECT_TRUE(health.reachable) << "one failed cycle is not yet an outage";
     EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
     ASSERT_EQ(getHostHealth(h, host.c_str(), &health), 1);
-    EXPECT_FALSE(health.reachable);
-    EXPECT_EQ(health.consecutiveFailures, 2);
-    EXPECT_EQ(health.lastErrorCode, -3200);
+    EXPECT_EQ(codes({health.reachable, health.consecutiveFailures, health.lastErrorCode}),
+              "0 2 -3200");
     EXPECT_EQ(health.lastError.rfind("MonitClient: <", 0), 0u) << health.lastError;
     EXPECT_NE(health.lastError.find("Couldn't connect"), std::string::npos) << health.lastError;
     EXPECT_GE(health.lastFailureMs, health.lastSuccessMs);
@@ -135,8 +127,7 @@ TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesAndBackAgai
     sim->start();
     EXPECT_EQ(refreshHost(h, nullptr, 10000), 1);
     ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
-    EXPECT_TRUE(health.reachable);
-    EXPECT_EQ(health.consecutiveFailures, 0);
+    EXPECT_EQ(codes({health.reachable, health.consecutiveFailures}), "1 0");
 
     // The events tell the same story.
     CustoviaEvents events;
@@ -160,8 +151,7 @@ TEST(HostHealth, TheRuleIsASettingAndTheListCoversEveryHost) {
     EXPECT_EQ(refreshHost(h, nullptr, 5000), -3200);
     CustoviaHostHealth one;
     ASSERT_EQ(getHostHealth(h, nullptr, &one), 1);
-    EXPECT_FALSE(one.reachable);
-    EXPECT_EQ(one.cycles, 1);
+    EXPECT_EQ(codes({one.reachable, one.cycles}), "0 1");
 
     // Connecting a host again replaces its client and its record.
     custovia::sim::Simulator sim(simOptions(1, 2));
@@ -171,15 +161,53 @@ TEST(HostHealth, TheRuleIsASettingAndTheListCoversEveryHost) {
     ASSERT_EQ(refreshHost(h, sim.address(1).c_str(), 10000), 1);
     CustoviaHealthList list;
     ASSERT_EQ(getHostHealthList(h, &list), 2);
-    EXPECT_EQ(list[0].host, sim.address(0));
-    EXPECT_TRUE(list[0].reachable);
-    EXPECT_EQ(list[0].cycles, 0);
-    EXPECT_EQ(list[1].host, sim.address(1));
-    EXPECT_EQ(list[1].cycles, 1);
+    EXPECT_EQ(list[0].host + " " + list[1].host, sim.address(0) + " " + sim.address(1));
+    EXPECT_EQ(codes({list[0].reachable, list[0].cycles, list[1].cycles}), "1 0 1");
 
     EXPECT_EQ(getHostHealth(h, "10.9.9.9", &one), -302);
     EXPECT_EQ(getHostHealth(h, nullptr, nullptr), -202);
     EXPECT_EQ(getHostHealthList(h, nullptr), -202);
+}
+
+int64_t cyclesOf(CustoviaHandle handle, const std::string& host) {
+    CustoviaHostHealth health;
+    return getHostHealth(handle, host.c_str(), &health) == 1 ? health.cycles : -1;
+}
+
+TEST(RefreshPeriod, AppliesToEveryHostOrToTheOneNamedAndRefusesBadArguments) {
+    custovia::sim::Simulator sim(simOptions(1, 2));
+    sim.start();
+    const std::string fast = sim.address(0);
+    const std::string slow = sim.address(1);
+    Handle h;
+
+    EXPECT_EQ(setRefreshPeriod(nullptr, nullptr, 3000), -202);
+    EXPECT_EQ(setRefreshPeriod(h, nullptr, 99), -202);
+    EXPECT_EQ(setRefreshPeriod(h, nullptr, 86400001), -202);
+    EXPECT_EQ(setRefreshPeriod(h, fast.c_str(), 3000), -302);
+
+    // Chosen for every host before they connect; then one host is given an
+    // hour, which also stretches the wait it is in.
+    ASSERT_EQ(setRefreshPeriod(h, nullptr, 100), 1);
+    ASSERT_EQ(connectCli(h, sim.url(0).c_str()), 1);
+    ASSERT_EQ(connectCli(h, sim.url(1).c_str()), 1);
+    ASSERT_EQ(setRefreshPeriod(h, slow.c_str(), 3600 * 1000), 1);
+
+    // At the default period of 3 s a host runs at most 4 cycles in 10 s.
+    ASSERT_TRUE(waitFor([&] { return cyclesOf(h, fast) >= 5; }, std::chrono::seconds(10)));
+    EXPECT_LE(cyclesOf(h, slow), 1);
+
+    // A host connected again keeps the period chosen for it.
+    const int64_t before = cyclesOf(h, slow);
+    ASSERT_EQ(connectCli(h, sim.url(1).c_str()), 1);
+    const int64_t fastNow = cyclesOf(h, fast);
+    ASSERT_TRUE(waitFor([&] { return cyclesOf(h, fast) >= fastNow + 5; }));
+    EXPECT_EQ(cyclesOf(h, slow), 0) << "before the reconnect: " << before;
+
+    // Every host again: the hour chosen for one host is dropped.
+    ASSERT_EQ(setRefreshPeriod(h, nullptr, 100), 1);
+    ASSERT_EQ(connectCli(h, sim.url(1).c_str()), 1);
+    EXPECT_TRUE(waitFor([&] { return cyclesOf(h, slow) >= 3; }));
 }
 
 }  // namespace

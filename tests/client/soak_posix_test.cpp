@@ -3,24 +3,20 @@
 // always answer the last known data, disconnects return within a second and
 // memory stays flat. CUSTOVIA_SOAK_SECONDS sets the length (default 15 s);
 // scripts/soak runs the long form.
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
-#include <mutex>
 #include <random>
 #include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "client/custovia.h"
-#include "sim/Simulator.h"
+#include "ClientFixture.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define SOAK_SANITIZED 1
@@ -51,87 +47,57 @@ long residentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-int soakSeconds() {
-    const char* text = std::getenv("CUSTOVIA_SOAK_SECONDS");
-    int seconds = text != nullptr ? std::atoi(text) : 0;
-    return seconds > 0 ? seconds : 15;
-}
-
-// One fault rule of any kind, on a random resource of a random host.
+// One fault rule of any of the six kinds, on a random resource of a random host.
 sim::FaultRule randomFault(std::mt19937& random, const std::vector<std::vector<std::string>>& ids) {
-    static const sim::FaultKind kinds[] = {sim::FaultKind::Delay,     sim::FaultKind::Hang,
-                                           sim::FaultKind::Status,    sim::FaultKind::Malformed,
-                                           sim::FaultKind::Truncated, sim::FaultKind::Drop};
-    static const int statuses[] = {400, 404, 500, 503};
     sim::FaultRule rule;
-    rule.kind = kinds[random() % 6];
+    rule.kind = static_cast<sim::FaultKind>(random() % 6);
     rule.host = static_cast<int>(random() % kHosts);
     rule.count = 1 + static_cast<int>(random() % 8);
-    rule.status = statuses[random() % 4];
+    rule.status = std::vector<int>{400, 404, 500, 503}[random() % 4];
     rule.delayMs = 50 + static_cast<int>(random() % 2000);
-    const std::vector<std::string>& own = ids[rule.host];
-    const std::string id = own[random() % own.size()];
-    const std::string prefixes[] = {"", "device", "device/" + id, "notifycfg", "computer", "mon"};
-    rule.prefix = prefixes[random() % 6];
+    const std::string id = ids[rule.host][random() % ids[rule.host].size()];
+    rule.prefix = std::vector<std::string>{"",          "device",   "device/" + id,
+                                           "notifycfg", "computer", "mon"}[random() % 6];
     return rule;
 }
 
-struct Figures {
+// The largest of the values stored into it.
+struct Max {
     std::mutex mutex;
-    std::vector<std::string> problems;
-    long problemCount = 0;
-    double maxReadMs = 0;
-    double maxDisconnectMs = 0;
-    long reads = 0;
-    long disconnects = 0;
-    long faults = 0;
-
-    void problem(const std::string& what) {
+    double value = 0;
+    void store(double v) {
         std::lock_guard<std::mutex> lock(mutex);
-        if (problems.size() < 20) {
-            problems.push_back(what);
-        }
-        ++problemCount;
+        value = std::max(value, v);
     }
 };
 
 }  // namespace
 
 TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemoryStaysFlat) {
-    const int seconds = soakSeconds();
-    sim::Options options;
-    options.hosts = kHosts;
-    options.devices = kDevices;
-    options.computers = 1;
-    options.remoteDevices = 1;
+    const char* text = std::getenv("CUSTOVIA_SOAK_SECONDS");
+    const int seconds = text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 15;
+    sim::Options options = clienttest::simOptions(kDevices, kHosts);
+    options.realTime = true;
     options.journalLimit = 500;
     sim::Simulator service(options);
     service.start();
+    clienttest::Handle handle;
     std::vector<std::vector<std::string>> ids;
-    for (int i = 0; i < kHosts; ++i) {
-        ids.push_back(service.deviceIds("localhost", i));
-    }
-
-    CustoviaHandle handle = openCli();
     std::vector<std::string> hosts;
-    for (int i = 0; i < kHosts; ++i) {
-        hosts.push_back(service.address(i));
-        ASSERT_EQ(connectCli(handle, service.url(i).c_str()), 1);
-    }
     // A host is "ready" once its first refresh is cached; from then on reads
     // must answer it until it is disconnected.
     std::vector<std::atomic<bool>> ready(kHosts);
-    auto deadline = Clock::now() + 30s;
     for (int i = 0; i < kHosts; ++i) {
-        while (getDeviceCount(handle, hosts[i].c_str(), nullptr, nullptr) != kDevices &&
-               Clock::now() < deadline) {
-            std::this_thread::sleep_for(20ms);
-        }
-        ASSERT_EQ(getDeviceCount(handle, hosts[i].c_str(), nullptr, nullptr), kDevices);
+        ids.push_back(service.deviceIds("localhost", i));
+        hosts.push_back(service.address(i));
+        ASSERT_EQ(connectCli(handle, service.url(i).c_str()), 1);
+        ASSERT_TRUE(clienttest::waitForDevices(handle, hosts[i].c_str(), kDevices)) << hosts[i];
         ready[i] = true;
     }
 
-    Figures figures;
+    clienttest::Problems problems;
+    Max readMs, disconnectMs;
+    std::atomic<long> reads{0}, faults{0}, disconnects{0};
     std::atomic<bool> done{false};
     // Connecting and disconnecting must not overlap other calls on the handle.
     std::shared_mutex tableLock;
@@ -146,41 +112,32 @@ TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemorySta
             const bool mustAnswer = ready[i];
             const auto begin = Clock::now();
             CustoviaDevices devices;
-            int32_t list = getDeviceList(handle, host, nullptr, &devices);
             custovia::Device device;
-            int32_t one = getDevice(handle, host, nullptr, id.c_str(), &device);
-            int32_t count = getDeviceCount(handle, host, nullptr, nullptr);
             CustoviaRegressives counters;
-            int32_t regressives = getRegressiveCounterList(handle, host, nullptr, &counters);
             custovia::Computer computer;
-            int32_t version = getVersion(handle, host, nullptr, &computer);
             custovia::NotifyConfig notify;
-            int32_t settings = notifyConfig(handle, host, nullptr, &notify);
-            const double ms = msSince(begin);
+            const int32_t count = getDeviceCount(handle, host, nullptr, nullptr);
+            const std::string got = clienttest::codes(
+                {getDeviceList(handle, host, nullptr, &devices),
+                 static_cast<long long>(devices.size()),
+                 getDevice(handle, host, nullptr, id.c_str(), &device), device.id == id, count,
+                 getRegressiveCounterList(handle, host, nullptr, &counters),
+                 getVersion(handle, host, nullptr, &computer),
+                 notifyConfig(handle, host, nullptr, &notify)});
+            readMs.store(msSince(begin));
             lock.unlock();
-
-            if (mustAnswer &&
-                (list != 1 || devices.size() != kDevices || one != 1 || device.id != id ||
-                 count != kDevices || regressives != 1 || version != 1 || settings != 1)) {
-                figures.problem("host " + hosts[i] + " stopped answering: list " +
-                                std::to_string(list) + " (" + std::to_string(devices.size()) +
-                                " devices), device " + std::to_string(one) + ", count " +
-                                std::to_string(count) + ", counters " +
-                                std::to_string(regressives) + ", version " +
-                                std::to_string(version) + ", notify " + std::to_string(settings));
-            }
-            // A host not yet refreshed is unknown (-302), or its computer is
-            // cached before its devices (0) in the middle of the first cycle.
-            if (!mustAnswer && count != kDevices && count != 0 && count != -302) {
-                figures.problem("a host not yet refreshed answered " + std::to_string(count));
-            }
-            if (!mustAnswer && count == kDevices) {
+            ++reads;
+            if (mustAnswer) {
+                problems.expect("host " + hosts[i] +
+                                    ": list, its size, device, its id, count, counters, "
+                                    "version, notify",
+                                got, clienttest::codes({1, kDevices, 1, 1, kDevices, 1, 1, 1}));
+            } else if (count == kDevices) {
                 ready[i] = true;
-            }
-            {
-                std::lock_guard<std::mutex> guard(figures.mutex);
-                figures.maxReadMs = std::max(figures.maxReadMs, ms);
-                ++figures.reads;
+            } else if (count != 0 && count != -302) {
+                // A host not yet refreshed is unknown (-302), or its computer
+                // is cached before its devices (0) in the middle of the first cycle.
+                problems.add("a host not yet refreshed answered " + std::to_string(count));
             }
             std::this_thread::sleep_for(50us);
         }
@@ -192,7 +149,7 @@ TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemorySta
         while (!done) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 300));
             service.addFault(randomFault(random, ids));
-            ++figures.faults;
+            ++faults;
             // Hanging requests stay until released; release them now and
             // then, as a service that recovers would.
             if (msSince(lastClear) > 2500 || service.faults().size() > 24) {
@@ -216,22 +173,17 @@ TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemorySta
             const int i = static_cast<int>(random() % kHosts);
             std::unique_lock<std::shared_mutex> lock(tableLock);
             const auto begin = Clock::now();
-            int32_t off = disconnectCli(handle, hosts[i].c_str());
+            const int32_t off = disconnectCli(handle, hosts[i].c_str());
             const double ms = msSince(begin);
             ready[i] = false;
-            int32_t on = connectCli(handle, service.url(i).c_str());
+            const int32_t on = connectCli(handle, service.url(i).c_str());
             lock.unlock();
-            if (off != 1 || on != 1) {
-                figures.problem("reconnecting " + hosts[i] + ": disconnect " + std::to_string(off) +
-                                ", connect " + std::to_string(on));
-            }
+            problems.expect("reconnecting " + hosts[i], clienttest::codes({off, on}), "1 1");
             if (ms > 1000) {
-                figures.problem("disconnecting " + hosts[i] + " took " + std::to_string(ms) +
-                                " ms");
+                problems.add("disconnecting " + hosts[i] + " took " + std::to_string(ms) + " ms");
             }
-            std::lock_guard<std::mutex> guard(figures.mutex);
-            figures.maxDisconnectMs = std::max(figures.maxDisconnectMs, ms);
-            ++figures.disconnects;
+            disconnectMs.store(ms);
+            ++disconnects;
         }
     };
 
@@ -255,19 +207,14 @@ TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemorySta
     sim::FaultRule hang;
     hang.kind = sim::FaultKind::Hang;
     service.addFault(hang);
-    const auto hung = Clock::now() + 10s;
-    while (service.hangingCount() < kHosts && Clock::now() < hung) {
-        std::this_thread::sleep_for(5ms);
-    }
+    EXPECT_TRUE(clienttest::waitFor([&] { return service.hangingCount() >= kHosts; }, 10s));
     EXPECT_EQ(service.hangingCount(), kHosts);
     for (const std::string& host : hosts) {
         const auto begin = Clock::now();
         EXPECT_EQ(disconnectCli(handle, host.c_str()), 1);
-        figures.maxDisconnectMs = std::max(figures.maxDisconnectMs, msSince(begin));
-        ++figures.disconnects;
+        disconnectMs.store(msSince(begin));
+        ++disconnects;
     }
-    closeCli(handle);
-    service.stop();
 
     // Memory after the first third (caches, connections and allocator pools
     // in place) against the highest sample of the rest.
@@ -279,15 +226,11 @@ TEST(ClientSoak, FaultsEverywhereReadsKeepAnsweringDisconnectsStayQuickMemorySta
         "soak_faults: %ld rules\nsoak_disconnects: %ld disconnects\n"
         "soak_disconnect_max: %.1f ms\nsoak_rss_settled: %ld KiB\nsoak_rss_peak: %ld KiB\n"
         "soak_rss_end: %ld KiB\n",
-        seconds, figures.reads, figures.maxReadMs, figures.faults, figures.disconnects,
-        figures.maxDisconnectMs, base, peak, rss.empty() ? 0 : rss.back());
-
-    EXPECT_EQ(figures.problemCount, 0);
-    for (const std::string& what : figures.problems) {
-        ADD_FAILURE() << what;
-    }
-    EXPECT_GT(figures.reads, 0);
-    EXPECT_LT(figures.maxDisconnectMs, 1000.0);
+        seconds, reads.load(), readMs.value, faults.load(), disconnects.load(), disconnectMs.value,
+        base, peak, rss.empty() ? 0 : rss.back());
+    problems.expectNone();
+    EXPECT_GT(reads, 0);
+    EXPECT_LT(disconnectMs.value, 1000.0);
 #ifndef SOAK_SANITIZED
     // Sanitizer builds keep freed memory in quarantine; there the leak check
     // at exit speaks instead.

@@ -3,28 +3,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
+#include <QProcess>
 #include <string>
 
 #include "ExportNames.h"
 
 using clienttest::kExports;
-
-namespace {
-
-std::string run(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) {
-        out.append(buffer, n);
-    }
-    return out;
-}
-
-}  // namespace
 
 TEST(Symbols, TheThirtyNineExportsHaveCLinkage) {
     void* library = dlopen(CUSTOVIA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
@@ -40,7 +24,10 @@ TEST(Symbols, TheThirtyNineExportsHaveCLinkage) {
 }
 
 TEST(Symbols, MonitoringClientInternalsStayHidden) {
-    const std::string symbols = run("nm -DC --defined-only " + std::string(CUSTOVIA_LIBRARY));
+    QProcess nm;
+    nm.start("nm", {"-DC", "--defined-only", CUSTOVIA_LIBRARY});
+    ASSERT_TRUE(nm.waitForFinished(-1));
+    const std::string symbols = nm.readAllStandardOutput().toStdString();
     ASSERT_NE(symbols.find("connectCli"), std::string::npos) << "nm gave no symbols";
     EXPECT_EQ(symbols.find("custovia::MonitClient"), std::string::npos);
     EXPECT_EQ(symbols.find("custovia::MultiMonitClient"), std::string::npos);

@@ -1,21 +1,35 @@
-// The monitor snapshot and the flag comparison between two device states.
+// Event history entries (the service's form, the written form and the text
+// form in local time, each test setting the zone it formats in), the monitor
+// snapshot and the flag comparison between two device states.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "JsonText.h"
+#include "TimeZone.h"
+#include "model/LogEntry.h"
 #include "model/MonitData.h"
 #include "model/MonitFlagsComparator.h"
-#include "tkl/Json.h"
 
-using custovia::Device;
-using custovia::DeviceFailFlags;
-using custovia::DeviceFlags;
-using custovia::MonitData;
-using custovia::MonitFlagsComparator;
-using custovia::Regressive;
-using custovia::RegressiveCause;
+using namespace custovia;
 
 namespace {
+
+const std::string serviceEntry =
+    "{\"id\":\"AB12345678\",\"event\":17,\"dateTime\":1614853230123.9,"
+    "\"vars\":{\"vInput\":230.5,\"cBattery\":87},"
+    "\"flags\":{\"opBattery\":1,\"connected\":true},\"fail\":{\"overload\":true}}";
+
+LogEntry readEntry(const std::string& text) {
+    LogEntry entry;
+    entry.fromJson(parse(text));
+    return entry;
+}
+
+std::string subRecords(const LogEntry& e) {
+    return "vars: {" + e.vars.toString() + "}, flags: {" + e.flags.toString() + "}, fail: {" +
+           e.fail.toString() + "}";
+}
 
 // A flag record with every flag its JSON form knows set.
 template <typename Flags>
@@ -32,60 +46,93 @@ const std::string idleCounter =
     "\nregressive: [{cause=Manual, value=-1}, {cause=EndAutonomy, value=-1}, "
     "{cause=LoBattery, value=-1}, {cause=Failure, value=-1}, {cause=Scheduled, value=-1}]\n";
 
+// The four results of a comparison as one text: flags raised, flags cleared,
+// failures raised, failures cleared.
+std::string results(const MonitFlagsComparator& cmp) {
+    return cmp.flagsOn().toString() + " | " + cmp.flagsOff().toString() + " | " +
+           cmp.failOn().toString() + " | " + cmp.failOff().toString();
+}
+
 }  // namespace
 
+TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecord) {
+    const LogEntry entry = readEntry(serviceEntry);
+    EXPECT_FLOAT_EQ(entry.vars.vInput, 230.5f);
+    EXPECT_TRUE(entry.flags.opBattery);
+    EXPECT_TRUE(entry.flags.connected);
+    EXPECT_FALSE(entry.flags.loBattery);
+    EXPECT_TRUE(entry.fail.overload);
+    EXPECT_FALSE(entry.fail.overtemp);
+
+    // A later read starts from scratch, and a missing event reads as 0.
+    const LogEntry bare = readEntry("{\"id\":\"X\"}");
+    EXPECT_EQ(bare.event, 0);
+    EXPECT_FALSE(bare.flags.opBattery);
+    EXPECT_FALSE(bare.fail.overload);
+}
+
+TEST(LogEntry, TextShowsLocalTimeAndOnlyKnownParts) {
+    const LogEntry entry = readEntry(serviceEntry);
+    {
+        ScopedTimeZone utc("UTC0");
+        EXPECT_EQ(entry.toString(), "id=AB12345678, dateTime=2021/03/04 10:20:30.123, event=17, " +
+                                        subRecords(entry));
+    }
+    ScopedTimeZone minusThree(kMinusThree);
+    EXPECT_EQ(entry.toString(),
+              "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
+
+    const LogEntry empty;
+    EXPECT_EQ(empty.toString(), "id=<unknown>, vars: {" + DeviceVars().toString() + "}, flags: {" +
+                                    DeviceFlags().toString() + "}, fail: {" +
+                                    DeviceFailFlags().toString() + "}");
+}
+
+TEST(LogEntry, WritesIdOnlyWithTenCharactersAndRoundTrips) {
+    LogEntry entry = readEntry(serviceEntry);
+    const tkl::JsonObject json = entry.toJson();
+    EXPECT_EQ(json.value("id").toString(), "AB12345678");
+    EXPECT_EQ(json.value("event").toString(), "17");
+    EXPECT_EQ(json.value("dateTime").toString(), "1614853230123");
+    // The sub-records come back through the written form.
+    EXPECT_EQ(readEntry(json.toString()).toString(), LogEntry(entry).toString());
+
+    entry.id = "AB1234567";
+    EXPECT_FALSE(entry.toJson().contains("id"));
+    entry.id = "AB123456789";
+    EXPECT_FALSE(entry.toJson().contains("id"));
+    EXPECT_EQ(LogEntry().toJson().value("event").toString(), "-1");
+}
+
 TEST(MonitFlagsComparator, ReportsEachFlagThatChangedInTheRightDirection) {
-    Device before;
-    Device after;
-    MonitFlagsComparator cmp;
-    cmp.compare(before, after);
-    EXPECT_EQ(cmp.flagsOn().toJson(), DeviceFlags().toJson());
-    EXPECT_EQ(cmp.failOff().toJson(), DeviceFailFlags().toJson());
-
-    after.status.opBattery = true;
-    before.failures.overload = true;
-    before.status.connected = true;
-    after.status.connected = true;
-    cmp.compare(before, after);
-    DeviceFlags expectOn;
-    expectOn.opBattery = true;
-    DeviceFailFlags expectOff;
-    expectOff.overload = true;
-    EXPECT_EQ(cmp.flagsOn().toJson(), expectOn.toJson());
-    EXPECT_EQ(cmp.flagsOff().toJson(), DeviceFlags().toJson());
-    EXPECT_EQ(cmp.failOff().toJson(), expectOff.toJson());
-    EXPECT_EQ(cmp.failOn().toJson(), DeviceFailFlags().toJson());
-
-    // Every one of the flags is compared, and a new comparison forgets the
-    // previous result.
+    // Every one of the flags is compared; a flag set on both sides is no
+    // change, and a new comparison forgets the previous result.
     Device none;
     Device all;
     all.status = allSet<DeviceFlags>();
     all.failures = allSet<DeviceFailFlags>();
+    Device statusOnly;
+    statusOnly.status = all.status;
+    Device failuresOnly;
+    failuresOnly.failures = all.failures;
+    const std::string flags = all.status.toString();
+    const std::string noFlags = DeviceFlags().toString();
+    const std::string fails = all.failures.toString();
+    const std::string noFails = DeviceFailFlags().toString();
+
+    MonitFlagsComparator cmp;
     cmp.compare(none, all);
-    EXPECT_EQ(cmp.flagsOn().toJson(), all.status.toJson());
-    EXPECT_EQ(cmp.failOn().toJson(), all.failures.toJson());
-    EXPECT_EQ(cmp.flagsOff().toJson(), DeviceFlags().toJson());
+    EXPECT_EQ(results(cmp), flags + " | " + noFlags + " | " + fails + " | " + noFails);
     cmp.compare(all, none);
-    EXPECT_EQ(cmp.flagsOff().toJson(), all.status.toJson());
-    EXPECT_EQ(cmp.failOff().toJson(), all.failures.toJson());
-    EXPECT_EQ(cmp.flagsOn().toJson(), DeviceFlags().toJson());
-    EXPECT_EQ(cmp.failOn().toJson(), DeviceFailFlags().toJson());
-
+    EXPECT_EQ(results(cmp), noFlags + " | " + flags + " | " + noFails + " | " + fails);
+    cmp.compare(statusOnly, failuresOnly);
+    EXPECT_EQ(results(cmp), noFlags + " | " + flags + " | " + fails + " | " + noFails);
     MonitFlagsComparator copy(cmp);
-    cmp.clear();
-    EXPECT_EQ(copy.flagsOff().toJson(), all.status.toJson());
-    EXPECT_EQ(cmp.flagsOff().toJson(), DeviceFlags().toJson());
-}
-
-TEST(MonitData, TextListsEveryPartInOrder) {
-    const MonitData data;
-    EXPECT_EQ(data.toString(),
-              "actualState: {" + Device().str() + "},\n" + "oldState: {" + data.oldState.str() +
-                  "},\n" + "config: {" + data.config.str() + "},\n" + "shutCfg: {" +
-                  custovia::DeviceShutCfg().str() + "},\n" + "actualRegressive: {" +
-                  Regressive().str() + "},\n" + "oldRegressive: {" + Regressive().str() + "},\n" +
-                  "regressiveCounter: {" + idleCounter + "},\n" + "remoteCtrlTimer = -1");
+    cmp.compare(all, all);
+    EXPECT_EQ(results(cmp), noFlags + " | " + noFlags + " | " + noFails + " | " + noFails);
+    EXPECT_EQ(results(copy), noFlags + " | " + flags + " | " + fails + " | " + noFails);
+    copy.clear();
+    EXPECT_EQ(results(copy), results(cmp));
 }
 
 TEST(MonitData, ClearKeepsCountdownEntriesAndCopiesAreIndependent) {

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -19,7 +16,6 @@
 #include "monit/MonitClient.h"
 #include "sim/Simulator.h"
 #include "tkl/Exception.h"
-#include "tkl/Logger.h"
 
 namespace montest {
 
@@ -79,26 +75,5 @@ void expectError(const std::function<void()>& call, int code, const std::string&
         ADD_FAILURE() << "other exception " << e.name() << " " << e.code() << ": " << e.message();
     }
 }
-
-// Sends the "monitclient" channel at TRACE level into a file of a temporary
-// folder for the life of the object.
-class LogCapture {
-public:
-    LogCapture() : path_(dir_.filePath("monit.log").toStdString()) {
-        tkl::LoggerOptions options("monitclient", tkl::LogLevel::Trace, tkl::LogOutput::File);
-        options.fileName = path_;
-        tkl::Logger::getLogger("monitclient")->setOptions(options);
-    }
-    ~LogCapture() { tkl::Logger::getLogger("monitclient")->setOptions(tkl::LoggerOptions()); }
-    std::string text() const {
-        QFile file(QString::fromStdString(path_));
-        return file.open(QIODevice::ReadOnly | QIODevice::Text) ? file.readAll().toStdString()
-                                                                : std::string();
-    }
-
-private:
-    QTemporaryDir dir_;
-    std::string path_;
-};
 
 }  // namespace montest

@@ -9,13 +9,9 @@
 #include "SimClient.h"
 #include "tkl/Json.h"
 
-using custovia::MonitClient;
-using custovia::sim::FaultKind;
-using custovia::sim::JournalEntry;
-using montest::expectError;
-using montest::fault;
-using montest::SimClient;
-using montest::waitFor;
+using namespace custovia;
+using namespace montest;
+using sim::FaultKind;
 
 namespace {
 
@@ -30,27 +26,25 @@ TEST(MonitCache, NothingIsCachedBeforeTheFirstCycle) {
     SimClient t;
     MonitClient& c = t.client;
     const char* d = "U1";
-    expectError<tkl::NotFoundException>([&] { c.getDevices(nullptr); }, -302,
-                                        "Error: devices info for <empty> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDeviceIdList(""); }, -302,
-                                        "Error: devices info for <> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getComputer("10.0.0.9"); }, -302,
-                                        "Error: devices info for <10.0.0.9> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getRegressiveList(nullptr); }, -302,
-                                        "Error: devices info for <empty> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDevice(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getDeviceConfig(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getRegressive(nullptr, d); }, -302,
-                                        "Device id <U1> not found.");
-    expectError<tkl::NotFoundException>([&] { c.getMailConfig(nullptr, d); }, -302,
-                                        "Error: Getting mail configuration");
+    const std::string noInfo = "Error: devices info for <";
+    const std::string noDevice = "Device id <U1> not found.";
     const std::string noLocal = "Computer id <localhost> not found.";
-    expectError<tkl::NotFoundException>([&] { c.getDialerConfig(nullptr, d); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getShutdownConfig("", d); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getCusConfig(); }, -302, noLocal);
-    expectError<tkl::NotFoundException>([&] { c.getNotifyConfig(); }, -302, noLocal);
+    const std::vector<std::pair<std::function<void()>, std::string>> reads = {
+        {[&] { c.getDevices(nullptr); }, noInfo + "empty> not found."},
+        {[&] { c.getDeviceIdList(""); }, noInfo + "> not found."},
+        {[&] { c.getComputer("10.0.0.9"); }, noInfo + "10.0.0.9> not found."},
+        {[&] { c.getRegressiveList(nullptr); }, noInfo + "empty> not found."},
+        {[&] { c.getDevice(nullptr, d); }, noDevice},
+        {[&] { c.getDeviceConfig(nullptr, d); }, noDevice},
+        {[&] { c.getRegressive(nullptr, d); }, noDevice},
+        {[&] { c.getMailConfig(nullptr, d); }, "Error: Getting mail configuration"},
+        {[&] { c.getDialerConfig(nullptr, d); }, noLocal},
+        {[&] { c.getShutdownConfig("", d); }, noLocal},
+        {[&] { c.getCusConfig(); }, noLocal},
+        {[&] { c.getNotifyConfig(); }, noLocal}};
+    for (const auto& read : reads) {
+        expectError<tkl::NotFoundException>(read.first, -302, read.second);
+    }
     // The computer-less listings answer empty instead.
     EXPECT_TRUE(c.getDeviceIdList().empty());
     EXPECT_TRUE(c.getDevices().empty());
@@ -70,14 +64,14 @@ TEST(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_EQ(c.getDeviceIdList(nullptr), ids);
     EXPECT_EQ(c.getDeviceIdList(), ids);
-    custovia::DeviceMap devices = c.getDevices("localhost");
+    DeviceMap devices = c.getDevices("localhost");
     ASSERT_EQ(devices.size(), 2u);
     for (const std::string& id : ids) {
-        const custovia::Device& device = devices.at(id);
+        const Device& device = devices.at(id);
         EXPECT_EQ(device.id, id);
         EXPECT_GT(device.family, 0);
         // The description and the countdowns of every device are cached.
-        custovia::DeviceConfig config = c.getDeviceConfig(nullptr, id.c_str());
+        DeviceConfig config = c.getDeviceConfig(nullptr, id.c_str());
         EXPECT_EQ(config.family, device.family);
         EXPECT_EQ(config.model, device.model);
         EXPECT_EQ(c.getRegressiveList().count(id), 1u);
@@ -88,11 +82,11 @@ TEST(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
                   c.getShutdownConfig(std::string(), id).toJson());
     }
     EXPECT_EQ(c.getNotifyConfig().toJson(), c.getNotifyConfig(std::string()).toJson());
-    EXPECT_EQ(c.getCusConfig().toJson(), custovia::CusConfig().toJson());
+    EXPECT_EQ(c.getCusConfig().toJson(), CusConfig().toJson());
 
     // The remote computer answers its record, but no devices.
     const std::string remote = t.remote();
-    custovia::ComputerMap computers = c.getComputers();
+    ComputerMap computers = c.getComputers();
     ASSERT_EQ(computers.size(), 2u);
     EXPECT_EQ(computers.at(remote).ip, remote);
     EXPECT_EQ(c.getComputer(remote.c_str()).ip, remote);
@@ -152,7 +146,7 @@ TEST(MonitCache, RemovedDevicesGoAndFailuresKeepTheLastData) {
 
     // The service goes away, then answers with bodies that are no JSON: the
     // cache keeps what it had.
-    custovia::Device before = c.getDevice(kept.c_str());
+    Device before = c.getDevice(kept.c_str());
     int drop = t.sim.addFault(fault(FaultKind::Drop));
     ASSERT_TRUE(t.sim.changeDevice(kept, QJsonObject{{"charge", 42}}));
     c.refreshNow();
@@ -180,7 +174,7 @@ TEST(MonitCache, StopEmptiesTheCacheAndReturnsPromptlyWhileTheServiceHangs) {
     c.stop();  // a second stop does nothing
     EXPECT_FALSE(c.isRunning());
     EXPECT_TRUE(c.getComputers().empty());
-    EXPECT_EQ(c.getUrl().url(), custovia::Url().url());
+    EXPECT_EQ(c.getUrl().url(), Url().url());
 
     // The refresh thread runs a cycle on its own and hangs in the middle of
     // it, on a device's settings.

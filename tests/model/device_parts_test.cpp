@@ -1,3 +1,5 @@
+// The parts of a device record: measurements, status and failure flags, the
+// model description and its capabilities.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,10 +7,37 @@
 
 #include "JsonText.h"
 #include "model/DeviceConfig.h"
+#include "model/DeviceVars.h"
 
 using namespace custovia;
 
 namespace {
+
+int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Reads each flag alone and checks that exactly that flag comes back, in the
+// written JSON and under its own name in the text form: catches a key read
+// into the wrong bit.
+template <typename Flags>
+void expectEachFlagMapsToItsOwnKey(int expected) {
+    const tkl::JsonObject none = Flags().toJson();
+    ASSERT_EQ(none.size(), expected);
+    for (const std::string& name : none.keys()) {
+        tkl::JsonObject one = none;
+        one.insert(name, tkl::JsonValue(1));
+        Flags flags;
+        flags.fromJson(one);
+        EXPECT_EQ(compact(flags.toJson()), compact(one)) << name;
+        const std::string text = ", " + flags.toString();
+        EXPECT_EQ(count(text, "=1"), 1) << name;
+        EXPECT_NE(text.find(", " + name + "=1"), std::string::npos) << name;
+    }
+}
 
 // The capability names in the order of the text form ("name = 0, ...").
 std::vector<std::string> capabilityNames() {
@@ -24,6 +53,66 @@ std::vector<std::string> capabilityNames() {
 }
 
 }  // namespace
+
+TEST(DeviceVars, ReadsServiceFormAndWritesEveryKey) {
+    DeviceVars vars;
+    vars.fromJson(parse(R"({"vInput":127,"vOutput":230.5,"iOutput":1.2,"pOutput":40,"fOutput":50,
+        "vBattery":27.3,"cBattery":99.6,"temperature":31.5,"shutdownTimer":120,"wakeupTimer":-1,
+        "nominalVInput":230,"nominalVOutput":230,"nominalPOutput":1000,"nominalFOutput":50,
+        "nominalVBattery":24,"ledRed":255,"ledGreen":"16","ledBlue":-7.9,"random":true,
+        "icBattery":2})"));
+    EXPECT_EQ(vars.toString(),
+              "vInput=127.0, vOutput=230.5, iOutput=1.2, pOutput=40.0, fOutput=50.0, "
+              "vBattery=27.3, cBattery=100, temperature=31.5, icBattery=2, shutdownTimer=120, "
+              "wakeupTimer=-1, nightoffTimer=0, nominalVInput=230, nominalVOutput=230, "
+              "nominalPOutput=1000, nominalFOutput=50, nominalVBattery=24, ledRed=255, "
+              "ledGreen=16, ledBlue=-7, random=1");
+
+    vars.clear();
+    vars.vInput = 230.5f;
+    vars.icBattery = 3;
+    vars.random = true;
+    EXPECT_EQ(compact(vars.toJson()),
+              R"({"cBattery":0,"fOutput":0,"iOutput":0,"icBattery":3,"ledBlue":0,"ledGreen":0,)"
+              R"("ledRed":0,"nightoffTimer":-1,"nominalFOutput":0,"nominalPOutput":0,)"
+              R"("nominalVBattery":0,"nominalVInput":0,"nominalVOutput":0,"pOutput":0,)"
+              R"("random":1,"shutdownTimer":-1,"temperature":0,"vBattery":0,"vInput":230.5,)"
+              R"("vOutput":0,"wakeupTimer":-1})");
+
+    // A missing timer reads as 0, not as "not running".
+    vars.fromJson(tkl::JsonObject());
+    EXPECT_EQ(vars.shutdownTimer, 0);
+    EXPECT_EQ(vars.nightoffTimer, 0);
+    EXPECT_FALSE(vars.random);
+}
+
+TEST(DeviceFlags, FlagTextsAndValues) {
+    DeviceFlags flags;
+    flags.fromJson(parse(
+        R"({"connected":"true","opBattery":"1","loBattery":true,"noBattery":"yes","noCalibrated":2})"));
+    EXPECT_EQ(flags.toString(),
+              "connected=1, inShutdown=0, opStartup=0, opBattery=1, opStandBy=0, opCheckup=0, "
+              "opWarning=0, noVInput=0, loVInput=0, hiVInput=0, loFInput=0, hiFInput=0, "
+              "noSyncInput=0, syncInput=0, noiseInput=0, hiPOutput=0, loBattery=1, maxBattery=0, "
+              "noBattery=0, oldBattery=0, moreBattery=0, lessBattery=0, shutdownTimerActive=0, "
+              "remoteControlActive=0, noCalibrated=1");
+    DeviceFlags copy(flags);
+    flags.clear();
+    EXPECT_EQ(count(flags.toString(), "=1"), 0);
+    EXPECT_EQ(count(copy.toString(), "=1"), 4);
+
+    DeviceFailFlags failures;
+    failures.fromJson(parse(R"({"fan":1,"abnormalVBattery":"TRUE"})"));
+    EXPECT_EQ(failures.toString(),
+              "overtemp=0, internal=0, overload=0, shortcircuit=0, inverter=0, fan=1, "
+              "tiristor=0, endBattery=0, loVInput=0, abnormalVOutput=0, hiPOutput=0, "
+              "abnormalVBattery=1");
+}
+
+TEST(DeviceFlags, EachFlagHasItsOwnKeyAndBit) {
+    expectEachFlagMapsToItsOwnKey<DeviceFlags>(25);
+    expectEachFlagMapsToItsOwnKey<DeviceFailFlags>(12);
+}
 
 TEST(DeviceCapabilities, EachFlagReadsAndWritesItsOwnKey) {
     const std::vector<std::string> names = capabilityNames();
@@ -89,15 +178,6 @@ TEST(DeviceConfig, TextListsEveryPart) {
                   "Consts : [{\"k\" = \"v\"}]\nVars   : []\nFlags  : []\nActions: []\n");
     EXPECT_EQ(DeviceConfig().toString().substr(0, 39),
               "\nFamily = -1\nModel  = -1\nName   = AUTO\n");
-    EXPECT_EQ(DeviceCapabilities().toString(),
-              "hasCBattery = 0, hasChangeAutonomy = 0, hasFOutput = 0, hasFamily = 0, "
-              "hasICBattery = 0, hasIOutput = 0, hasManualShutdown = 0, hasStandBy = 0, "
-              "hasModel = 0, hasNightOff = 0, hasNominalFOutput = 0, hasNominalPOutput = 0, "
-              "hasNominalVBattery = 0, hasNominalVInput = 0, hasNominalVOutput = 0, "
-              "hasPOutput = 0, hasPowerLook = 0, hasSampIOutput = 0, hasSampVInput = 0, "
-              "hasSampVOutput = 0, hasSetDischargeBattery = 0, hasSetICBattery = 0, "
-              "hasShutdownTimer = 0, hasTemperature = 0, hasVBattery = 0, hasVInput = 0, "
-              "hasVOutput = 0, hasVersion = 0, hasWakeUp = 0, hasSetLineSens = 0");
 }
 
 TEST(DeviceConfig, AssignReplacesEverythingAndSurvivesSelfAssignment) {
