@@ -14,7 +14,7 @@
 #include <future>
 #include <thread>
 
-#include "CurlHelper.h"
+#include "SimClient.h"
 #include "WaitFor.h"
 #include "sim/Simulator.h"
 #include "sim/TlsCertificates.h"
@@ -65,10 +65,9 @@ protected:
 
 TEST_F(SimTls, ControlJournalAndEveryFaultKindWorkAsOverPlainHttp) {
     ASSERT_EQ(sim_->url().rfind("https://127.0.0.1:", 0), 0u);
-    simtest::Client https(sim_->url());
-    https.setCaFile(files_.cert);  // the certificate is its own authority
+    simtest::Client https(sim_->url(), files_.cert);  // the certificate is its own authority
     Reply state = https.get("/_sim/state");
-    EXPECT_EQ(state.code, CURLE_OK);
+    EXPECT_EQ(state.error, httplib::Error::Success);
     EXPECT_EQ(state.status, 200);
     EXPECT_TRUE(state.isJson());
 
@@ -81,17 +80,17 @@ TEST_F(SimTls, ControlJournalAndEveryFaultKindWorkAsOverPlainHttp) {
     EXPECT_EQ(malformed.status, 200);
     EXPECT_FALSE(malformed.isJson());
     sim_->addFault(rule(FaultKind::Truncated));
-    EXPECT_EQ(https.get("/api/device").code, CURLE_PARTIAL_FILE);
+    Reply cut = https.get("/api/device");
+    EXPECT_EQ(cut.error, httplib::Error::Read);
+    EXPECT_FALSE(cut.body.empty());
     sim_->addFault(rule(FaultKind::Drop));
     Reply dropped = https.get("/api/device");
     EXPECT_EQ(dropped.status, 0);
-    EXPECT_NE(dropped.code, CURLE_OK);
+    EXPECT_NE(dropped.error, httplib::Error::Success);
 
     sim_->addFault(rule(FaultKind::Hang));
-    auto hung = std::async(std::launch::async, [&] {
-        simtest::Client c(sim_->url());
-        return c.get("/api/device").status;
-    });
+    auto hung = std::async(std::launch::async,
+                           [&] { return simtest::Client(sim_->url()).get("/api/device").status; });
     ASSERT_TRUE(waitFor([&] { return sim_->hangingCount() == 1; }));
     EXPECT_EQ(https.post("/_sim/release", "").json()["released"].toInt(), 1);
     ASSERT_EQ(hung.wait_for(5s), std::future_status::ready);
