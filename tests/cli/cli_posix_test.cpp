@@ -1,6 +1,8 @@
 // The custovia tool end to end: the built program runs as a child process
 // against a simulator in this process; its output, JSON and exit codes are
 // checked.
+#include "../ChildProcess.h"
+#include "../LoopbackTestSupport.h"
 #include "../TlsTestSupport.h"
 #include "sim/Simulator.h"
 
@@ -10,19 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -38,116 +32,26 @@ struct Result {
     }
 };
 
-// A running tool with its output pipes. Killed when destroyed unfinished.
-class Tool {
-public:
-    Tool(const std::string& path, const std::vector<std::string>& args,
-         const std::string& input = "") {
-        int out[2], err[2], in[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            unsetenv("CUSTOVIA_HOST");
-            std::vector<char*> argv{const_cast<char*>(path.c_str())};
-            for (const auto& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(path.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        close(err[1]);
-        if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
-            input_failed_ = true;
-        }
-        close(in[1]);
-        out_ = out[0];
-        err_ = err[0];
-    }
-    ~Tool() {
-        if (pid_ > 0 && !done_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(out_);
-        close(err_);
-    }
+using testsupport::ChildProcess;
 
-    // Reads output until `text` is in standard output or the limit passes.
-    bool waitFor(const std::string& text, std::chrono::milliseconds limit = 30s) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (result_.out.find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() >= end || !pump(100)) {
-                return result_.out.find(text) != std::string::npos;
-            }
-        }
-        return true;
-    }
-    void signal(int sig) { kill(pid_, sig); }
+// Waits for the end (at most 60 s) and returns everything it wrote.
+Result finish(ChildProcess& program) {
+    int exit = program.wait();
+    return {exit, program.out(), program.err()};
+}
 
-    // Waits for the end (at most 60 s) and returns everything it wrote.
-    Result finish() {
-        auto end = std::chrono::steady_clock::now() + 60s;
-        while (pump(100) && std::chrono::steady_clock::now() < end) {
-        }
-        int status = 0;
-        if (waitpid(pid_, &status, 0) == pid_) {
-            done_ = true;
-            result_.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        return result_;
-    }
-
-private:
-    // Reads what is there; false once both pipes are closed.
-    bool pump(int timeoutMs) {
-        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-        int open = (out_ >= 0) + (err_ >= 0);
-        if (open == 0) {
-            return false;
-        }
-        if (poll(fds, 2, timeoutMs) <= 0) {
-            return true;
-        }
-        std::string* sinks[2] = {&result_.out, &result_.err};
-        int* fdsRef[2] = {&out_, &err_};
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents & (POLLIN | POLLHUP)) {
-                char buf[4096];
-                ssize_t n = read(*fdsRef[i], buf, sizeof buf);
-                if (n > 0) {
-                    sinks[i]->append(buf, static_cast<std::size_t>(n));
-                } else {
-                    close(*fdsRef[i]);
-                    *fdsRef[i] = -1;
-                }
-            }
-        }
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    bool done_ = false;
-    bool input_failed_ = false;
-    Result result_;
-};
-
-Result run(const std::vector<std::string>& args, const std::string& input = "") {
-    return Tool(CUSTOVIA_CLI_PATH, args, input).finish();
+Result run(const std::vector<std::string>& args, const std::string& input = "",
+           const char* program = CUSTOVIA_CLI_PATH) {
+    ChildProcess tool(program, args, input);
+    return finish(tool);
 }
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override { start(1); }
+    void SetUp() override {
+        unsetenv("CUSTOVIA_HOST");
+        start(1);
+    }
 
     void start(int hosts) {
         custovia::sim::Options o;
@@ -233,16 +137,19 @@ TEST_F(CliTest, StatusListsEveryComputerAndUnitAsTableAndJson) {
     }
 }
 
-TEST_F(CliTest, StatusOfSeveralHostsNamesEachHost) {
+TEST_F(CliTest, StatusOfSeveralHostsNamesEachAndTheOneNotAnswering) {
     start(2);
-    Result r = run({"--host", sim_->url(0), "--host", sim_->url(1), "--timeout", "20", "status"});
-    ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_NE(r.out.find("HOST"), std::string::npos);
-    EXPECT_NE(r.out.find("127.0.0.1"), std::string::npos);
-    EXPECT_NE(r.out.find("127.0.0.2"), std::string::npos);
+    // The table shows every host, the exit says not all answered.
+    Result r = run({"--host", sim_->url(0), "--host", sim_->url(1), "--host", "http://127.0.0.9:1",
+                    "--timeout", "5", "status"});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    for (const char* word : {"HOST", "127.0.0.1", "127.0.0.2", "No answer"}) {
+        EXPECT_NE(r.out.find(word), std::string::npos) << word << "\n" << r.out;
+    }
     for (const auto& id : sim_->deviceIds("localhost", 1)) {
         EXPECT_NE(r.out.find(id), std::string::npos);
     }
+    EXPECT_NE(r.out.find(ids_.at(0)), std::string::npos);
 }
 
 TEST_F(CliTest, ManualShutdownShowsCountdownUntilCancelled) {
@@ -378,13 +285,6 @@ TEST_F(CliTest, UnreachableHostFailsAfterTheTimeout) {
         run({"--host", "http://127.0.0.1:1", "--timeout", "0.5", "watch", "--count", "1"});
     EXPECT_EQ(watch.exit, 0) << watch.err;
     EXPECT_NE(watch.out.find("No answer"), std::string::npos) << watch.out;
-
-    // One host answering and one not: the table shows both, the exit says not all.
-    Result mixed =
-        run({"--host", sim_->url(), "--host", "http://127.0.0.9:1", "--timeout", "5", "status"});
-    EXPECT_EQ(mixed.exit, 1);
-    EXPECT_NE(mixed.out.find(ids_.at(0)), std::string::npos) << mixed.out;
-    EXPECT_NE(mixed.out.find("No answer"), std::string::npos);
 }
 
 TEST_F(CliTest, CaFileChecksTheCertificateOfHttpsServices) {
@@ -448,12 +348,12 @@ TEST_F(CliTest, BadUsageExitsTwoBeforeAnythingIsSent) {
 }
 
 TEST_F(CliTest, WatchRedrawsUntilInterrupted) {
-    Tool watch(CUSTOVIA_CLI_PATH,
-               {"--host", sim_->url(), "--timeout", "20", "watch", "--interval", "0.2"});
+    ChildProcess watch(CUSTOVIA_CLI_PATH,
+                       {"--host", sim_->url(), "--timeout", "20", "watch", "--interval", "0.2"});
     ASSERT_TRUE(watch.waitFor("custovia watch"));
     ASSERT_TRUE(watch.waitFor(ids_.at(2)));
     watch.signal(SIGINT);
-    Result r = watch.finish();
+    Result r = finish(watch);
     EXPECT_EQ(r.exit, 0) << r.err;
 
     Result json = tool({"--json", "watch", "--count", "2", "--interval", "0.1"});
@@ -482,51 +382,29 @@ std::vector<QJsonObject> eventsOf(const std::string& out, const char* kind, cons
 }
 
 TEST_F(CliTest, EventsReportAnOutageOfEveryUnitAndHandEachToTheProgram) {
-    char dir[] = "/tmp/custovia-cli-events-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string seen = std::string(dir) + "/seen";
-    std::string program = std::string(dir) + "/record";
-    {
-        std::ofstream script(program);
-        script
-            << "#!/bin/sh\necho \"$CUSTOVIA_EVENT $CUSTOVIA_NAME $CUSTOVIA_DEVICE $CUSTOVIA_HOST "
-               "$CUSTOVIA_TEXT\" >> '"
-            << seen << "'\n";
-    }
-    chmod(program.c_str(), 0755);
-    Tool events(CUSTOVIA_CLI_PATH,
-                {"--host", sim_->url(), "--timeout", "20", "--json", "events", "--exec", program});
-    // Every unit appears first, then the outage raises on-battery on each.
+    loopback_test::TempDir dir("custovia-cli-events");
+    std::string program =
+        dir.script("record",
+                   "echo \"$CUSTOVIA_EVENT $CUSTOVIA_NAME $CUSTOVIA_DEVICE $CUSTOVIA_HOST "
+                   "$CUSTOVIA_TEXT\" >> '" +
+                       dir.path() + "/seen'");
+    ChildProcess events(CUSTOVIA_CLI_PATH, {"--host", sim_->url(), "--timeout", "20", "--json",
+                                            "events", "--exec", program});
+    // Every unit appears first, then the outage raises on-battery on each,
+    // in a line of its own and in a run of the program.
     ASSERT_TRUE(events.waitFor(ids_.back()));
     sim_->setOutage(true);
     for (const auto& id : ids_) {
         ASSERT_TRUE(events.waitFor("\"device\":\"" + id +
                                    "\",\"host\":\"127.0.0.1\",\"kind\":\"flagRaised\""))
             << id;
-    }
-    auto deadline = std::chrono::steady_clock::now() + 30s;
-    std::string lines;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream in(seen);
-        std::stringstream s;
-        s << in.rdbuf();
-        lines = s.str();
-        bool all = true;
-        for (const auto& id : ids_) {
-            all = all &&
-                  lines.find("flagRaised opBattery " + id + " 127.0.0.1 ") != std::string::npos;
-        }
-        if (all) {
-            break;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    for (const auto& id : ids_) {
-        EXPECT_NE(lines.find("flagRaised opBattery " + id + " 127.0.0.1 "), std::string::npos)
-            << lines;
+        std::string line = "flagRaised opBattery " + id + " 127.0.0.1 ";
+        EXPECT_TRUE(loopback_test::waitUntil([&] {
+            return dir.read("seen").find(line) != std::string::npos;
+        })) << dir.read("seen");
     }
     events.signal(SIGINT);
-    Result r = events.finish();
+    Result r = finish(events);
     EXPECT_EQ(r.exit, 0) << r.err;
     for (const auto& id : ids_) {
         bool found = false;
@@ -535,28 +413,25 @@ TEST_F(CliTest, EventsReportAnOutageOfEveryUnitAndHandEachToTheProgram) {
         }
         EXPECT_TRUE(found) << id << "\n" << r.out;
     }
-    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 TEST_F(CliTest, EventsHoldBackABlipAndReportAnOutageThatLasts) {
     // The hold is longer than one refresh period, so that a blip seen by one
     // refresh and gone by the next stays unreported.
-    Tool events(CUSTOVIA_CLI_PATH,
-                {"--host", sim_->url(), "--timeout", "20", "--json", "events", "--hold", "7"});
+    ChildProcess events(CUSTOVIA_CLI_PATH, {"--host", sim_->url(), "--timeout", "20", "--json",
+                                            "events", "--hold", "7"});
     ASSERT_TRUE(events.waitFor(ids_.back()));
     // A refresh reads the unit's state after this point.
     auto readAfter = [&](const std::string& id) {
         auto since = sim_->lastSeq();
-        auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (std::chrono::steady_clock::now() < deadline) {
+        return loopback_test::waitUntil([&] {
             for (const auto& e : sim_->journalSince(since)) {
                 if (e.method == "GET" && e.path.find(id) != std::string::npos) {
                     return true;
                 }
             }
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+            return false;
+        });
     };
     const std::string& blip = ids_.at(0);
     const std::string& outage = ids_.at(1);
@@ -569,18 +444,16 @@ TEST_F(CliTest, EventsHoldBackABlipAndReportAnOutageThatLasts) {
     ASSERT_TRUE(events.waitFor(
         "\"device\":\"" + outage + "\",\"host\":\"127.0.0.1\",\"kind\":\"flagRaised\"", 40s));
     events.signal(SIGINT);
-    Result r = events.finish();
-    for (const auto& e : eventsOf(r.out, "flagRaised", "opBattery")) {
-        EXPECT_NE(e["device"].toString().toStdString(), blip) << r.out;
-    }
-    for (const auto& e : eventsOf(r.out, "flagCleared", "opBattery")) {
-        EXPECT_NE(e["device"].toString().toStdString(), blip) << r.out;
+    Result r = finish(events);
+    for (const char* kind : {"flagRaised", "flagCleared"}) {
+        for (const auto& e : eventsOf(r.out, kind, "opBattery")) {
+            EXPECT_NE(e["device"].toString().toStdString(), blip) << r.out;
+        }
     }
 }
 
 TEST_F(CliTest, MinimalExampleListsTheUnits) {
-    Tool example(CUSTOVIA_EXAMPLE_PATH, {sim_->url()});
-    Result r = example.finish();
+    Result r = run({sim_->url()}, "", CUSTOVIA_EXAMPLE_PATH);
     ASSERT_EQ(r.exit, 0) << r.err;
     for (const auto& id : ids_) {
         EXPECT_NE(r.out.find(id), std::string::npos) << r.out;

@@ -2,15 +2,12 @@
 // program run per event as a real child process.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "../LoopbackTestSupport.h"
 #include "cli/Events.h"
 #include "cli/Process.h"
 
@@ -34,31 +31,7 @@ CustoviaEvent event(uint64_t seq, CustoviaEventKind kind, const std::string& nam
     return e;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/custovia-events-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    // Writes an executable shell script and returns its path.
-    std::string script(const std::string& name, const std::string& body) const {
-        std::string file = path_ + "/" + name;
-        std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
-        chmod(file.c_str(), 0755);
-        return file;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path_ + "/" + name);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using TempDir = loopback_test::TempDir;
 
 TEST(EventHoldTest, AShortBlipIsSuppressedAndALongOneReportedOnceItHeld) {
     HoldFilter hold(10000);

@@ -3,6 +3,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/Session.h"
@@ -77,14 +78,12 @@ TEST(CliAddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
 }
 
 TEST(CliArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
-    Rgb c = parseColor("#FF000a");
-    EXPECT_EQ(c.red, 255);
-    EXPECT_EQ(c.green, 0);
-    EXPECT_EQ(c.blue, 10);
-    EXPECT_FALSE(c.random);
-    c = parseColor("12,0,255");
-    EXPECT_EQ(c.red, 12);
-    EXPECT_EQ(c.blue, 255);
+    auto rgb = [](const std::string& text) {
+        Rgb c = parseColor(text);
+        return std::vector<int>{c.red, c.green, c.blue, c.random};
+    };
+    EXPECT_EQ(rgb("#FF000a"), (std::vector<int>{255, 0, 10, 0}));
+    EXPECT_EQ(rgb("12,0,255"), (std::vector<int>{12, 0, 255, 0}));
     EXPECT_TRUE(parseColor("Random").random);
     for (const char* bad : {"#ff00", "#gg0000", "256,0,0", "1,2", "1,2,3,4", "-1,0,0", "red"}) {
         EXPECT_EQ(failureCode([&] { parseColor(bad); }), kExitUsage) << bad;
