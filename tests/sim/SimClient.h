@@ -15,13 +15,10 @@ struct Reply {
     int status = 0;  // 0: no complete HTTP answer
     httplib::Error error = httplib::Error::Success;
     std::string body;  // what arrived, also of an answer cut short
-    QJsonObject json() const {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
-    }
-    bool isJson() const {
-        QJsonParseError e;
-        QJsonDocument::fromJson(QByteArray::fromStdString(body), &e);
-        return e.error == QJsonParseError::NoError;
+    QJsonObject json() const { return document().object(); }
+    bool isJson() const { return !document().isNull(); }
+    QJsonDocument document() const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(body));
     }
 };
 
@@ -65,11 +62,11 @@ public:
     Reply put(const std::string& path, const std::string& body) {
         return send("PUT", path, body);
     }
-    Reply post(const std::string& path, const std::string& body) {
-        return send("POST", path, body);
+    Reply post(const std::string& path, const std::string& b) {
+        return send("POST", path, b);
     }
-    Reply del(const std::string& path, const std::string& body = "") {
-        return send("DELETE", path, body);
+    Reply del(const std::string& path, const std::string& b = "") {
+        return send("DELETE", path, b);
     }
 
 private:

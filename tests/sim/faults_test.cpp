@@ -1,11 +1,13 @@
-// Fault injection, the journal and the control interface.
+// Fault injection, the journal and the control interface, over HTTP and HTTPS.
 #include "WaitFor.h"
 #include "sim/SimClient.h"
 #include "sim/Simulator.h"
+#include "sim/TlsCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <future>
@@ -22,13 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-Options small() {
-    Options o;
-    o.devices = 2;
-    o.realTime = false;
-    return o;
-}
-
 FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
     FaultRule r;
     r.kind = kind;
@@ -37,32 +32,55 @@ FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
     return r;
 }
 
-// A started simulator with two units, a client on it, and the statuses it
-// reported as answered.
-class SimTest : public ::testing::Test {
+// A started simulator with two units over plain HTTP or HTTPS (its
+// certificate its own authority), a client on it, and the statuses it
+// reported as answered. Every fault, the journal and the control interface
+// behave the same over both.
+class SimTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        Options o = small();
+        Options o;
+        o.devices = 2;
+        o.realTime = false;
+        if (GetParam()) {
+            ASSERT_TRUE(folder_.isValid());
+            o.tlsCert = cert_ = folder_.filePath("cert.pem").toStdString();
+            o.tlsKey = folder_.filePath("key.pem").toStdString();
+            custovia::sim::CertificateRequest request;
+            request.names = {"127.0.0.1"};
+            request.authority = true;
+            custovia::sim::writeCertificate(request, {o.tlsCert, o.tlsKey});
+        }
         o.onAnswered = [this](const custovia::sim::JournalEntry& e) {
             std::lock_guard<std::mutex> lock(mutex_);
             answered_.push_back(e.status);
         };
         sim_ = std::make_unique<Simulator>(o);
         sim_->start();
-        http_ = std::make_unique<Client>(sim_->url());
+        ASSERT_EQ(sim_->url().rfind(GetParam() ? "https://" : "http://", 0), 0u);
+        http_ = std::make_unique<Client>(sim_->url(), cert_);
     }
+    QTemporaryDir folder_;
+    std::string cert_;
     std::mutex mutex_;
     std::vector<int> answered_;
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<Client> http_;
 };
-using Faults = SimTest;
-using Journal = SimTest;
-using Control = SimTest;
+
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+#define CUSTOVIA_TRANSPORTS ::testing::Values(false, true)
+#else
+#define CUSTOVIA_TRANSPORTS ::testing::Values(false)
+#endif
+std::string transportName(const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "https" : "http";
+}
+INSTANTIATE_TEST_SUITE_P(Over, SimTest, CUSTOVIA_TRANSPORTS, transportName);
 
 }  // namespace
 
-TEST_F(Faults, StatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
+TEST_P(SimTest, FaultStatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
     sim_->addFault(rule(FaultKind::Status, "notifycfg", 2));  // below the interface root
     FaultRule post = rule(FaultKind::Status, "/api/cuscfg");
     post.method = "POST";
@@ -82,7 +100,7 @@ TEST_F(Faults, StatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
     EXPECT_EQ(http_->post("/api/cuscfg", "{}").status, 200);
 }
 
-TEST_F(Faults, BrokenAnswersMalformedTruncatedDroppedAndDelayed) {
+TEST_P(SimTest, FaultBrokenAnswersMalformedTruncatedDroppedAndDelayed) {
     std::string full = http_->get("/api/device").body;
 
     sim_->addFault(rule(FaultKind::Malformed, "device", 1));
@@ -122,7 +140,7 @@ TEST_F(Faults, BrokenAnswersMalformedTruncatedDroppedAndDelayed) {
     EXPECT_GE(std::chrono::steady_clock::now() - t0, 190ms);
 }
 
-TEST_F(Faults, HangHoldsRequestsUntilReleasedWhileOthersAreServed) {
+TEST_P(SimTest, FaultHangHoldsRequestsUntilReleasedWhileOthersAreServed) {
     sim_->addFault(rule(FaultKind::Hang, "/api/device", 1));
     auto hung =
         std::async(std::launch::async, [&] { return Client(sim_->url()).get("/api/device"); });
@@ -134,7 +152,7 @@ TEST_F(Faults, HangHoldsRequestsUntilReleasedWhileOthersAreServed) {
     EXPECT_EQ(hung.get().status, 200);
 }
 
-TEST_F(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
+TEST_P(SimTest, FaultStopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
     ASSERT_EQ(http_->get("/mon").status, 200);  // leaves a kept-alive connection open
     sim_->addFault(rule(FaultKind::Hang, ""));
     auto hung =
@@ -152,7 +170,7 @@ TEST_F(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
     EXPECT_EQ(Client(sim_->url()).get("/api/device").json()["devices"].toArray().size(), 2);
 }
 
-TEST_F(Journal, RecordsWhatTheClientSentInOrder) {
+TEST_P(SimTest, JournalRecordsWhatTheClientSentInOrder) {
     std::string id = sim_->deviceIds()[0];
     http_->get("/api/device?x=1");
     http_->put("/api/device/" + id + "/shutdown", R"({"confirm":1})");
@@ -187,7 +205,7 @@ TEST_F(Journal, RecordsWhatTheClientSentInOrder) {
     EXPECT_FALSE(sim_->waitForRequests(1, 20ms, sim_->lastSeq()));
 }
 
-TEST_F(Control, FaultsOutagesAndDevicesThroughHttp) {
+TEST_P(SimTest, ControlFaultsOutagesAndDevicesThroughHttp) {
     EXPECT_FALSE(http_->get("/_sim").json()["endpoints"].toArray().isEmpty());
 
     Reply added =
@@ -249,7 +267,7 @@ TEST(FaultRuleText, CommandLineForms) {
         EXPECT_FALSE(FaultRule::parse(bad, &r, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
-    Simulator sim(small());
+    Simulator sim{Options()};
     FaultRule broken;
     broken.kind = FaultKind::Drop;
     broken.regex = "(";
