@@ -59,9 +59,6 @@ TEST(Program, TlsServesHttpsWithASelfSignedCertificateItNames) {
     p.signal(SIGTERM);
     EXPECT_EQ(p.wait(5s), 0);
 
-    // A certificate without its key, or beside --tls, is a usage error.
-    EXPECT_EQ(Program({"--tls-cert", cert}).wait(10s), 2);
-    EXPECT_EQ(Program({"--tls", "--tls-cert", cert, "--tls-key", cert}).wait(10s), 2);
     Program notAKey({"--port", "0", "--tls-cert", cert, "--tls-key", cert});
     EXPECT_EQ(notAKey.wait(10s), 1);
     EXPECT_NE(notAKey.err().find("cannot use the key"), std::string::npos);
@@ -81,13 +78,17 @@ TEST(Program, BusyPortFailsWithAClearMessage) {
 }
 
 TEST(Program, UsageErrorsExitWithTwoAndHelpDescribesTheControlInterface) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--bogus"},
-                                          {"--devices", "many"},
-                                          {"--hosts", "0"},
-                                          {"--fault", "explode"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"--bogus"},
+          {"--devices", "many"},
+          {"--hosts", "0"},
+          {"--fault", "explode"},
+          // a certificate without its key, or beside --tls
+          {"--tls-cert", CUSTOVIA_SIM_PATH},
+          {"--tls", "--tls-cert", CUSTOVIA_SIM_PATH, "--tls-key", CUSTOVIA_SIM_PATH}}) {
         Program p(args);
-        EXPECT_EQ(p.wait(10s), 2) << args[0];
-        EXPECT_FALSE(p.err().empty()) << args[0];
+        EXPECT_EQ(p.wait(10s), 2) << testing::PrintToString(args);
+        EXPECT_FALSE(p.err().empty()) << testing::PrintToString(args);
     }
     Program help({"--help"});
     EXPECT_EQ(help.wait(10s), 0);
