@@ -263,6 +263,7 @@ TEST_F(Catalogue, OutageStartsTheBatteryCountdownWhenShutdownManagementIsOn) {
     ASSERT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":")" + ids_[0] + "\"}").status, 200);
     EXPECT_EQ(countdown(0), running(2, 30000));
     EXPECT_EQ(unit(2)["status"].toObject()["opBattery"].toInt(), 0);  // the others keep mains
+    EXPECT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":"NOPE"})").status, 404);
     ASSERT_EQ(http_->post("/_sim/outage", R"({"on":0})").status, 200);
     EXPECT_EQ(countdown(0), running(0, -1));
 }
@@ -324,23 +325,16 @@ TEST(SimulatorWorld, HostsServeIndependentServicesOnConsecutiveAddresses) {
     o.hosts = 3;
     Simulator sim(o);
     sim.start();
-    ASSERT_EQ(sim.hostCount(), 3);
     std::set<std::string> seen;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(sim.address(i), "127.0.0." + std::to_string(i + 1));
-        Client http(sim.url(i));
-        QJsonObject own = http.get("/api").json();
-        EXPECT_EQ(own["ip"].toString().toStdString(), sim.address(i));
-        QJsonArray devices = http.get("/api/device").json()["devices"].toArray();
-        ASSERT_EQ(devices.size(), 2);
-        seen.insert(devices[0].toObject()["id"].toString().toStdString());
-        // Commands reach only the world of the address they were sent to.
-        if (i == 1) {
-            std::string id = devices[0].toObject()["id"].toString().toStdString();
-            ASSERT_EQ(http.del("/api/device/" + id, R"({"confirm":1})").status, 200);
-        }
+        EXPECT_EQ(Client(sim.url(i)).get("/api").json()["ip"].toString().toStdString(),
+                  "127.0.0." + std::to_string(i + 1));
+        seen.insert(sim.deviceIds("localhost", i).at(0));
     }
-    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.size(), 3u);  // each its own world
+    // Commands reach only the world of the address they were sent to.
+    std::string id = sim.deviceIds("localhost", 1).at(0);
+    ASSERT_EQ(Client(sim.url(1)).del("/api/device/" + id, R"({"confirm":1})").status, 200);
     EXPECT_EQ(sim.deviceIds("localhost", 0).size(), 2u);
     EXPECT_EQ(sim.deviceIds("localhost", 1).size(), 1u);
     std::set<int> hosts;
