@@ -41,12 +41,10 @@ public:
 
     // The next line of standard output; empty when none came within `limit`.
     std::string line(Limit limit = std::chrono::seconds(20)) {
-        if (!pumpUntil([&] { return out_.find('\n', taken_) != std::string::npos; }, limit)) {
-            return std::string();
-        }
-        const std::size_t nl = out_.find('\n', taken_);
-        std::string l = out_.substr(taken_, nl - taken_);
-        taken_ = nl + 1;
+        std::size_t nl = std::string::npos;
+        pumpUntil([&] { return (nl = out_.find('\n', taken_)) != std::string::npos; }, limit);
+        std::string l = nl == std::string::npos ? "" : out_.substr(taken_, nl - taken_);
+        taken_ = nl == std::string::npos ? taken_ : nl + 1;
         return l;
     }
 

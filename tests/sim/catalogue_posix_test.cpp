@@ -164,13 +164,9 @@ TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBack) {
     EXPECT_EQ(send("POST", "/shutcfg", R"({"counterManual":-5})"), 400);
     EXPECT_EQ(getJson(dev_ + "/mailcfg")["port"].toInt(), 465);
 
-    ASSERT_EQ(send("POST", "/dialcfg", R"({"trigger":2,"phone8":"+34 600 000 000"})"), 200);
-    EXPECT_EQ(getJson(dev_ + "/dialcfg")["phone8"].toString(), "+34 600 000 000");
     std::string notify = R"({"id":9,"option":2,"valPercent":20,"valSecond":3})";
     ASSERT_EQ(http_->post("/api/notifycfg", notify).status, 200);
     EXPECT_EQ(getJson("/api/notifycfg")["valSecond"].toInt(), 3);
-    ASSERT_EQ(http_->post("/api/cuscfg", R"({"detect":0,"theme":3,"style":1})").status, 200);
-    EXPECT_EQ(getJson("/api/cuscfg")["theme"].toInt(), 3);
     // Settings of a remote computer are its own.
     std::string remote = sim_->computerIds()[0];
     EXPECT_EQ(getJson("/api/computer/" + remote + "/notifycfg")["option"].toInt(), 1);
