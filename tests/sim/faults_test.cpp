@@ -69,7 +69,8 @@ protected:
     std::unique_ptr<Client> http_;
 };
 
-#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+// The Windows build of the simulator serves plain HTTP only.
+#if defined(CPPHTTPLIB_OPENSSL_SUPPORT) && !defined(_WIN32)
 #define CUSTOVIA_TRANSPORTS ::testing::Values(false, true)
 #else
 #define CUSTOVIA_TRANSPORTS ::testing::Values(false)
