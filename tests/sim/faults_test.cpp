@@ -1,16 +1,18 @@
-// Fault injection, the journal and the control interface.
+// Fault injection, the journal and the control interface, over HTTP and HTTPS.
 #include "WaitFor.h"
-#include "sim/CurlHelper.h"
+#include "sim/SimClient.h"
 #include "sim/Simulator.h"
+#include "sim/TlsCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <future>
 #include <mutex>
-#include <thread>
+#include <tuple>
 
 using custovia::sim::FaultKind;
 using custovia::sim::FaultRule;
@@ -23,13 +25,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-Options small() {
-    Options o;
-    o.devices = 2;
-    o.realTime = false;
-    return o;
-}
-
 FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
     FaultRule r;
     r.kind = kind;
@@ -38,45 +33,87 @@ FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
     return r;
 }
 
+// A started simulator with two units over plain HTTP or HTTPS (its
+// certificate its own authority), a client on it, and the statuses it
+// reported as answered. Every fault, the journal and the control interface
+// behave the same over both.
+class SimTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        Options o;
+        o.devices = 2;
+        o.realTime = false;
+        if (GetParam()) {
+            ASSERT_TRUE(folder_.isValid());
+            o.tlsCert = cert_ = folder_.filePath("cert.pem").toStdString();
+            o.tlsKey = folder_.filePath("key.pem").toStdString();
+            custovia::sim::CertificateRequest request;
+            request.names = {"127.0.0.1"};
+            request.authority = true;
+            custovia::sim::writeCertificate(request, {o.tlsCert, o.tlsKey});
+        }
+        o.onAnswered = [this](const custovia::sim::JournalEntry& e) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            answered_.push_back(e.status);
+        };
+        sim_ = std::make_unique<Simulator>(o);
+        sim_->start();
+        ASSERT_EQ(sim_->url().rfind(GetParam() ? "https://" : "http://", 0), 0u);
+        http_ = std::make_unique<Client>(sim_->url(), cert_);
+    }
+    QTemporaryDir folder_;
+    std::string cert_;
+    std::mutex mutex_;
+    std::vector<int> answered_;
+    std::unique_ptr<Simulator> sim_;
+    std::unique_ptr<Client> http_;
+};
+
+// The Windows build of the simulator serves plain HTTP only.
+#if defined(CPPHTTPLIB_OPENSSL_SUPPORT) && !defined(_WIN32)
+#define CUSTOVIA_TRANSPORTS ::testing::Values(false, true)
+#else
+#define CUSTOVIA_TRANSPORTS ::testing::Values(false)
+#endif
+std::string transportName(const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "https" : "http";
+}
+INSTANTIATE_TEST_SUITE_P(Over, SimTest, CUSTOVIA_TRANSPORTS, transportName);
+
 }  // namespace
 
-TEST(Faults, StatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
-    Simulator sim(small());
-    sim.start();
-    Client http(sim.url());
-    sim.addFault(rule(FaultKind::Status, "notifycfg", 2));  // below the interface root
+TEST_P(SimTest, FaultStatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
+    sim_->addFault(rule(FaultKind::Status, "notifycfg", 2));  // below the interface root
     FaultRule post = rule(FaultKind::Status, "/api/cuscfg");
     post.method = "POST";
     post.status = 418;
-    sim.addFault(post);
+    sim_->addFault(post);
 
-    EXPECT_EQ(http.get("/api/device").status, 200);
-    Reply first = http.get("/api/notifycfg");
+    EXPECT_EQ(http_->get("/api/device").status, 200);
+    Reply first = http_->get("/api/notifycfg");
     EXPECT_EQ(first.status, 500);
     EXPECT_TRUE(first.isJson());
-    EXPECT_EQ(http.get("/api/notifycfg").status, 500);
-    EXPECT_EQ(http.get("/api/notifycfg").status, 200);
-    EXPECT_EQ(sim.faults()[0].count, 0);  // used up, still listed
-    EXPECT_EQ(http.get("/api/cuscfg").status, 200);
-    EXPECT_EQ(http.post("/api/cuscfg", "{}").status, 418);
-    sim.clearFaults();
-    EXPECT_EQ(http.post("/api/cuscfg", "{}").status, 200);
+    EXPECT_EQ(http_->get("/api/notifycfg").status, 500);
+    EXPECT_EQ(http_->get("/api/notifycfg").status, 200);
+    EXPECT_EQ(sim_->faults()[0].count, 0);  // used up, still listed
+    EXPECT_EQ(http_->get("/api/cuscfg").status, 200);
+    EXPECT_EQ(http_->post("/api/cuscfg", "{}").status, 418);
+    sim_->clearFaults();
+    EXPECT_EQ(http_->post("/api/cuscfg", "{}").status, 200);
 }
 
-TEST(Faults, BrokenAnswersMalformedTruncatedAndDropped) {
-    Simulator sim(small());
-    sim.start();
-    Client http(sim.url());
-    std::string full = http.get("/api/device").body;
+TEST_P(SimTest, FaultBrokenAnswersMalformedTruncatedDroppedAndDelayed) {
+    std::string full = http_->get("/api/device").body;
 
-    sim.addFault(rule(FaultKind::Malformed, "device", 1));
-    Reply bad = http.get("/api/device");
+    sim_->addFault(rule(FaultKind::Malformed, "device", 1));
+    Reply bad = http_->get("/api/device");
     EXPECT_EQ(bad.status, 200);
     EXPECT_FALSE(bad.isJson());
 
-    sim.addFault(rule(FaultKind::Truncated, "device", 1));
-    Reply cut = http.get("/api/device");
-    EXPECT_EQ(cut.code, CURLE_PARTIAL_FILE);
+    sim_->addFault(rule(FaultKind::Truncated, "device", 1));
+    Reply cut = http_->get("/api/device");
+    EXPECT_EQ(cut.error, httplib::Error::Read);
+    EXPECT_FALSE(cut.body.empty());
     EXPECT_LT(cut.body.size(), full.size());
     EXPECT_EQ(cut.body, full.substr(0, cut.body.size()));
 
@@ -84,174 +121,133 @@ TEST(Faults, BrokenAnswersMalformedTruncatedAndDropped) {
     drop.kind = FaultKind::Drop;
     drop.regex = "^/mon$";
     drop.count = 1;
-    sim.addFault(drop);
-    Reply none = http.get("/mon");
-    EXPECT_EQ(none.code, CURLE_GOT_NOTHING);
+    sim_->addFault(drop);
+    Reply none = http_->get("/mon");
+    EXPECT_EQ(none.error, httplib::Error::Read);
     EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.body, "");
 
     // Each fault was used once; the service answers normally again.
-    EXPECT_EQ(http.get("/mon").status, 200);
-    EXPECT_EQ(http.get("/api/device").body.size(), full.size());
-    auto journal = sim.journal();
+    EXPECT_EQ(http_->get("/mon").status, 200);
+    EXPECT_EQ(http_->get("/api/device").body.size(), full.size());
+    auto journal = sim_->journal();
     ASSERT_GE(journal.size(), 4u);
     EXPECT_EQ(journal[journal.size() - 3].status, 0);  // the dropped one got no answer
-}
 
-TEST(Faults, DelayHoldsTheAnswerBack) {
-    Simulator sim(small());
-    sim.start();
-    Client http(sim.url());
     FaultRule slow = rule(FaultKind::Delay, "/mon");
     slow.delayMs = 200;
-    sim.addFault(slow);
+    sim_->addFault(slow);
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(http.get("/mon").status, 200);
+    EXPECT_EQ(http_->get("/mon").status, 200);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, 190ms);
 }
 
-TEST(Faults, HangHoldsRequestsUntilReleasedWhileOthersAreServed) {
-    Simulator sim(small());
-    sim.start();
-    sim.addFault(rule(FaultKind::Hang, "/api/device", 1));
-    auto hung = std::async(std::launch::async, [&] {
-        Client c(sim.url());
-        return c.get("/api/device").status;
-    });
-    ASSERT_TRUE(waitFor([&] { return sim.hangingCount() == 1; }));
-    Client other(sim.url());
-    EXPECT_EQ(other.get("/mon").status, 200);
-    EXPECT_EQ(hung.wait_for(100ms), std::future_status::timeout);
-    EXPECT_EQ(other.post("/_sim/release", "").json()["released"].toInt(), 1);
-    ASSERT_EQ(hung.wait_for(5s), std::future_status::ready);
-    EXPECT_EQ(hung.get(), 200);
-}
+TEST_P(SimTest, FaultHangHoldsRequestsUntilReleasedAndStopEndsThemPromptly) {
+    auto hang = [&](int count) {
+        sim_->addFault(rule(FaultKind::Hang, "/api/device", count));
+        auto hung = std::async(std::launch::async,
+                               [&] { return Client(sim_->url()).get("/api/device").status; });
+        EXPECT_TRUE(waitFor([&] { return sim_->hangingCount() == 1; }));
+        return hung;
+    };
+    auto released = hang(1);
+    EXPECT_EQ(http_->get("/mon").status, 200);  // others are served, over a kept-alive connection
+    EXPECT_EQ(released.wait_for(100ms), std::future_status::timeout);
+    EXPECT_EQ(http_->post("/_sim/release", "").json()["released"].toInt(), 1);
+    ASSERT_EQ(released.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(released.get(), 200);
 
-TEST(Faults, StopReturnsPromptlyWhileRequestsHangAndConnectionsIdle) {
-    auto sim = std::make_unique<Simulator>(small());
-    sim->start();
-    Client idle(sim->url());
-    ASSERT_EQ(idle.get("/mon").status, 200);  // leaves a kept-alive connection open
-    sim->addFault(rule(FaultKind::Hang, ""));
-    auto hung = std::async(std::launch::async, [&] {
-        Client c(sim->url());
-        return c.get("/api/device");
-    });
-    ASSERT_TRUE(waitFor([&] { return sim->hangingCount() == 1; }));
-    auto stopped = std::async(std::launch::async, [&] { sim->stop(); });
+    // A stop does not wait for hanging requests nor idle connections.
+    auto hung = hang(-1);
+    auto stopped = std::async(std::launch::async, [&] { sim_->stop(); });
     ASSERT_EQ(stopped.wait_for(3s), std::future_status::ready);
     ASSERT_EQ(hung.wait_for(3s), std::future_status::ready);
-    EXPECT_EQ(hung.get().status, 0);  // closed without an answer
-    EXPECT_FALSE(sim->isRunning());
+    EXPECT_EQ(hung.get(), 0);  // closed without an answer
+    EXPECT_FALSE(sim_->isRunning());
 
     // It starts again with the same world.
-    sim->clearFaults();
-    sim->start();
-    Client again(sim->url());
-    EXPECT_EQ(again.get("/api/device").json()["devices"].toArray().size(), 2);
+    sim_->clearFaults();
+    sim_->start();
+    EXPECT_EQ(Client(sim_->url()).get("/api/device").json()["devices"].toArray().size(), 2);
 }
 
-TEST(Journal, RecordsWhatTheClientSentInOrder) {
-    std::mutex mutex;
-    std::vector<int> answered;
-    Options o = small();
-    o.onAnswered = [&](const custovia::sim::JournalEntry& e) {
-        std::lock_guard<std::mutex> lock(mutex);
-        answered.push_back(e.status);
-    };
-    Simulator sim(o);
-    sim.start();
-    Client http(sim.url());
-    std::string id = sim.deviceIds()[0];
-    http.get("/api/device?x=1");
-    http.put("/api/device/" + id + "/shutdown", R"({"confirm":1})");
-    http.get("/_sim/state");  // control requests are not journaled
+TEST_P(SimTest, JournalRecordsWhatTheClientSentInOrder) {
+    std::string id = sim_->deviceIds()[0];
+    http_->get("/api/device?x=1");
+    http_->put("/api/device/" + id + "/shutdown", R"({"confirm":1})");
+    http_->get("/_sim/state");  // control requests are not journaled
 
-    auto all = sim.journal();
+    auto all = sim_->journal();
     ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].method, "GET");
-    EXPECT_EQ(all[0].path, "/api/device");
-    EXPECT_EQ(all[0].query, "x=1");
-    EXPECT_EQ(all[0].status, 200);
-    EXPECT_EQ(all[1].method, "PUT");
-    EXPECT_EQ(all[1].path, "/api/device/" + id + "/shutdown");
-    EXPECT_EQ(all[1].body, R"({"confirm":1})");
-    EXPECT_EQ(all[1].userAgent, "simtest/1.0");
-    EXPECT_EQ(all[1].accept, "application/json");
-    EXPECT_EQ(all[1].contentType, "application/json");
-    EXPECT_EQ(all[1].seq, all[0].seq + 1);
-    EXPECT_TRUE(sim.waitForRequests(1, 10ms, all[0].seq));
+    EXPECT_EQ(std::tie(all[0].method, all[0].path, all[0].query, all[0].status),
+              std::make_tuple("GET", "/api/device", "x=1", 200));
+    EXPECT_EQ(std::tie(all[1].method, all[1].path, all[1].body, all[1].seq),
+              std::make_tuple("PUT", "/api/device/" + id + "/shutdown", R"({"confirm":1})",
+                              all[0].seq + 1));
+    EXPECT_EQ(std::tie(all[1].userAgent, all[1].accept, all[1].contentType),
+              std::make_tuple("simtest/1.0", "application/json", "application/json"));
+    EXPECT_TRUE(sim_->waitForRequests(1, 10ms, all[0].seq));
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        EXPECT_EQ(answered, (std::vector<int>{200, 200}));
+        std::lock_guard<std::mutex> lock(mutex_);
+        EXPECT_EQ(answered_, (std::vector<int>{200, 200}));
     }
 
-    QJsonObject viaHttp = http.get("/_sim/journal?since=" + std::to_string(all[0].seq)).json();
+    QJsonObject viaHttp = http_->get("/_sim/journal?since=" + std::to_string(all[0].seq)).json();
     QJsonArray entries = viaHttp["entries"].toArray();
     ASSERT_EQ(entries.size(), 1);
     EXPECT_EQ(entries[0].toObject()["body"].toString(), R"({"confirm":1})");
     EXPECT_EQ(viaHttp["last"].toInt(), static_cast<int>(all[1].seq));
-    EXPECT_EQ(http.del("/_sim/journal").status, 200);
-    EXPECT_TRUE(sim.journal().empty());
-    EXPECT_FALSE(sim.waitForRequests(1, 20ms, sim.lastSeq()));
+    EXPECT_EQ(http_->del("/_sim/journal").status, 200);
+    EXPECT_TRUE(sim_->journal().empty());
+    EXPECT_FALSE(sim_->waitForRequests(1, 20ms, sim_->lastSeq()));
 }
 
-TEST(Control, FaultsOutagesAndDevicesThroughHttp) {
-    Simulator sim(small());
-    sim.start();
-    Client http(sim.url());
-    EXPECT_FALSE(http.get("/_sim").json()["endpoints"].toArray().isEmpty());
+TEST_P(SimTest, ControlFaultsOutagesAndDevicesThroughHttp) {
+    EXPECT_FALSE(http_->get("/_sim").json()["endpoints"].toArray().isEmpty());
 
-    Reply added = http.post("/_sim/faults", R"({"kind":"status","status":503,"regex":"/config$"})");
+    Reply added =
+        http_->post("/_sim/faults", R"({"kind":"status","status":503,"regex":"/config$"})");
     ASSERT_EQ(added.status, 200);
     int id = added.json()["id"].toInt();
-    std::string dev = "/api/device/" + sim.deviceIds()[0];
-    EXPECT_EQ(http.get(dev + "/config").status, 503);
-    EXPECT_EQ(http.get(dev).status, 200);
-    EXPECT_EQ(http.get("/_sim/faults").json()["faults"].toArray().size(), 1);
-    EXPECT_EQ(http.del("/_sim/faults/" + std::to_string(id)).status, 200);
-    EXPECT_EQ(http.get(dev + "/config").status, 200);
-    EXPECT_EQ(http.post("/_sim/faults", R"({"kind":"explode"})").status, 400);
-    EXPECT_EQ(http.post("/_sim/faults", R"({"kind":"status","regex":"("})").status, 400);
-    EXPECT_EQ(http.post("/_sim/faults", R"({"kind":"status","status":99})").status, 400);
-    EXPECT_EQ(http.post("/_sim/faults", "nonsense").status, 400);
+    std::string dev = "/api/device/" + sim_->deviceIds()[0];
+    EXPECT_EQ(http_->get(dev + "/config").status, 503);
+    EXPECT_EQ(http_->get(dev).status, 200);
+    EXPECT_EQ(http_->get("/_sim/faults").json()["faults"].toArray().size(), 1);
+    EXPECT_EQ(http_->del("/_sim/faults/" + std::to_string(id)).status, 200);
+    EXPECT_EQ(http_->get(dev + "/config").status, 200);
+    for (const char* bad : {R"({"kind":"explode"})", R"({"kind":"status","regex":"("})",
+                            R"({"kind":"status","status":99})", "nonsense"}) {
+        EXPECT_EQ(http_->post("/_sim/faults", bad).status, 400) << bad;
+    }
 
-    ASSERT_EQ(http.post("/_sim/outage", R"({"on":1})").status, 200);
-    QJsonObject state = http.get("/_sim/state").json();
-    QJsonObject first =
-        state["computers"].toArray()[0].toObject()["devices"].toArray()[0].toObject();
-    EXPECT_EQ(first["device"].toObject()["status"].toObject()["opBattery"].toInt(), 1);
-    EXPECT_EQ(http.post("/_sim/outage", R"({"on":1,"device":"NOPE"})").status, 404);
+    // Outages through HTTP: in the catalogue tests.
+    double before = http_->get("/_sim/state").json()["timeMs"].toDouble();
+    ASSERT_EQ(http_->post("/_sim/advance", R"({"seconds":5})").status, 200);
+    EXPECT_EQ(http_->get("/_sim/state").json()["timeMs"].toDouble(), before + 5000);
 
-    double before = state["timeMs"].toDouble();
-    ASSERT_EQ(http.post("/_sim/advance", R"({"seconds":5})").status, 200);
-    EXPECT_EQ(http.get("/_sim/state").json()["timeMs"].toDouble(), before + 5000);
-
-    QJsonArray ids = http.post("/_sim/devices", R"({"count":2})").json()["ids"].toArray();
+    QJsonArray ids = http_->post("/_sim/devices", R"({"count":2})").json()["ids"].toArray();
     ASSERT_EQ(ids.size(), 2);
-    EXPECT_EQ(sim.deviceIds().size(), 4u);
+    EXPECT_EQ(sim_->deviceIds().size(), 4u);
     std::string change = "/_sim/device/" + ids[0].toString().toStdString();
-    Reply changed = http.post(change, R"({"family":2,"model":11,"failures":{"fan":1}})");
+    Reply changed = http_->post(change, R"({"family":2,"model":11,"failures":{"fan":1}})");
     ASSERT_EQ(changed.status, 200);
     EXPECT_EQ(changed.json()["failures"].toObject()["fan"].toInt(), 1);
     EXPECT_EQ(changed.json()["name"].toString(), "Corvel RT 3000");
-    EXPECT_EQ(http.post(change, R"({"family":2,"model":99})").status, 400);
-    EXPECT_EQ(http.post(change, R"({"colour":1})").status, 400);
-    EXPECT_EQ(http.post("/_sim/device/NOPE", "{}").status, 404);
-    EXPECT_EQ(http.get("/_sim/nothing").status, 404);
+    EXPECT_EQ(http_->post(change, R"({"family":2,"model":99})").status, 400);
+    EXPECT_EQ(http_->post(change, R"({"colour":1})").status, 400);
+    EXPECT_EQ(http_->post("/_sim/device/NOPE", "{}").status, 404);
+    EXPECT_EQ(http_->get("/_sim/nothing").status, 404);
 }
 
 TEST(FaultRuleText, CommandLineForms) {
     FaultRule r;
     std::string error;
     ASSERT_TRUE(FaultRule::parse("status=503*3@notifycfg", &r, &error)) << error;
-    EXPECT_EQ(r.kind, FaultKind::Status);
-    EXPECT_EQ(r.status, 503);
-    EXPECT_EQ(r.count, 3);
-    EXPECT_EQ(r.prefix, "notifycfg");
+    EXPECT_EQ(std::tie(r.kind, r.status, r.count, r.prefix),
+              std::make_tuple(FaultKind::Status, 503, 3, "notifycfg"));
     ASSERT_TRUE(FaultRule::parse("hang~/shutdown$", &r, &error)) << error;
-    EXPECT_EQ(r.kind, FaultKind::Hang);
-    EXPECT_EQ(r.regex, "/shutdown$");
-    EXPECT_EQ(r.count, -1);
+    EXPECT_EQ(std::tie(r.kind, r.regex, r.count),
+              std::make_tuple(FaultKind::Hang, "/shutdown$", -1));
     ASSERT_TRUE(FaultRule::parse("delay=250", &r, &error)) << error;
     EXPECT_EQ(r.delayMs, 250);
     for (const char* bad :
@@ -259,7 +255,7 @@ TEST(FaultRuleText, CommandLineForms) {
         EXPECT_FALSE(FaultRule::parse(bad, &r, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
-    Simulator sim(small());
+    Simulator sim{Options()};
     FaultRule broken;
     broken.kind = FaultKind::Drop;
     broken.regex = "(";
