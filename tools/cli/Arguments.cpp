@@ -4,17 +4,12 @@
 #include <cctype>
 
 #include "cli/Session.h"
+#include "common/Status.h"
 
 namespace custovia {
 namespace cli {
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool isNumber(const std::string& text) {
     return !text.empty() && text.size() <= 9 &&
@@ -26,7 +21,7 @@ bool isNumber(const std::string& text) {
 
 Rgb parseColor(const std::string& text) {
     Rgb rgb;
-    std::string t = lower(text);
+    std::string t = tools::lowerAscii(text);
     auto bad = [&]() {
         return Failure("invalid colour \"" + text +
                            "\": expected #rrggbb, red,green,blue (0-255 each) or random",
@@ -66,7 +61,7 @@ Rgb parseColor(const std::string& text) {
 
 int32_t parseLineSense(const std::string& text) {
     static const char* const words[] = {"very-low", "low", "normal", "high", "very-high"};
-    std::string t = lower(text);
+    std::string t = tools::lowerAscii(text);
     for (int32_t i = 0; i < 5; ++i) {
         if (t == words[i] || t == std::to_string(i)) {
             return i;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/View.h"
+#include "common/Status.h"
 
 namespace custovia {
 namespace cli {
@@ -36,9 +37,7 @@ uint32_t parseNumber(const std::string& key, const std::string& text, uint32_t m
 }
 
 uint32_t parseFlag(const std::string& key, const std::string& text) {
-    std::string t = text;
-    std::transform(t.begin(), t.end(), t.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string t = tools::lowerAscii(text);
     if (t == "1" || t == "on" || t == "yes" || t == "true") {
         return 1;
     }

@@ -7,15 +7,11 @@
 namespace custovia {
 namespace tools {
 
-namespace {
-
-std::string lower(std::string text) {
+std::string lowerAscii(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
-
-}  // namespace
 
 std::string statusWords(int32_t status) {
     switch (status) {
@@ -53,7 +49,7 @@ std::string hostKey(const std::string& url) {
     // The library keys a service by the host part of "[scheme://]host[:port]",
     // in lower case; the scheme and the port are not part of the key.
     std::string text = url;
-    std::string low = lower(text);
+    std::string low = lowerAscii(text);
     for (const char* scheme : {"http://", "https://"}) {
         if (low.rfind(scheme, 0) == 0) {
             text = text.substr(std::string(scheme).size());
@@ -64,7 +60,7 @@ std::string hostKey(const std::string& url) {
         throw std::invalid_argument("invalid address \"" + url +
                                     "\": only http:// and https:// are served");
     }
-    std::string host = lower(text.substr(0, text.find_first_of(":/")));
+    std::string host = lowerAscii(text.substr(0, text.find_first_of(":/")));
     if (host.empty() || host.find_first_of(" \t@?#") != std::string::npos) {
         throw std::invalid_argument("invalid address \"" + url + "\": expected http://HOST[:PORT]");
     }
@@ -74,7 +70,7 @@ std::string hostKey(const std::string& url) {
 int logLevel(const std::string& name) {
     static const char* const names[] = {"trace", "debug", "info", "warning", "error", "fatal"};
     for (int i = 0; i < 6; ++i) {
-        if (lower(name) == names[i]) {
+        if (lowerAscii(name) == names[i]) {
             return i;
         }
     }

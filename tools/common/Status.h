@@ -20,6 +20,10 @@ std::string statusMessage(int32_t status, const std::string& what);
 // https://, raises std::invalid_argument with the sentence for the user.
 std::string hostKey(const std::string& url);
 
+// `text` with its ASCII letters in lower case: the names a user types are
+// compared in any case.
+std::string lowerAscii(std::string text);
+
 // The level of a log level name ("trace" 0 ... "fatal" 5, any case); -1 for
 // another text.
 int logLevel(const std::string& name);
