@@ -11,35 +11,13 @@
 #include <string>
 #include <thread>
 
+#include "TimeZone.h"
 #include "WaitFor.h"
 
 namespace tkltest {
 
 // Sets the process time zone for one scope and restores the previous one.
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (hadOld_)
-            old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    TimeZone(const TimeZone&) = delete;
-    TimeZone& operator=(const TimeZone&) = delete;
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
+using TimeZone = ScopedTimeZone;
 
 // Runs `call` and checks that it throws E with this message and code.
 template <typename E, typename F>
