@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "../TlsTestSupport.h"
+#include "../TlsSuite.h"
 #include "ClientFixture.h"
 #include "client/custovia_ext.h"
 #include "sim/Models.h"
@@ -27,8 +27,6 @@ using custovia::sim::Simulator;
 using namespace std::chrono_literals;
 
 namespace {
-
-tlstest::Certificates* certs = nullptr;
 
 // A simulator serving TLS with these files, on `port` (0: any).
 std::unique_ptr<Simulator> tlsSim(const CertificateFiles& files, int port = 0) {
@@ -50,14 +48,7 @@ int32_t modelRequest(CustoviaHandle handle) {
 
 }  // namespace
 
-class Tls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { certs = new tlstest::Certificates(); }
-    static void TearDownTestSuite() {
-        delete certs;
-        certs = nullptr;
-    }
-};
+using Tls = tlstest::Suite;
 
 TEST_F(Tls, ReadsAndCommandsOverHttpsAcceptAnyCertificateByDefault) {
     auto sim = tlsSim(certs->selfSigned);

@@ -3,7 +3,7 @@
 // error; an accepted one keeps its connection for every request.
 #include <gtest/gtest.h>
 
-#include "../TlsTestSupport.h"
+#include "../TlsSuite.h"
 #include "SimClient.h"
 #include "tkl/Exception.h"
 
@@ -12,8 +12,6 @@ using custovia::sim::CertificateFiles;
 using custovia::sim::Simulator;
 
 namespace {
-
-tlstest::Certificates* certs = nullptr;
 
 custovia::sim::Options tlsOptions(const CertificateFiles& files) {
     custovia::sim::Options o = montest::simOptions();
@@ -24,14 +22,7 @@ custovia::sim::Options tlsOptions(const CertificateFiles& files) {
 
 }  // namespace
 
-class MonitTls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { certs = new tlstest::Certificates(); }
-    static void TearDownTestSuite() {
-        delete certs;
-        certs = nullptr;
-    }
-};
+using MonitTls = tlstest::Suite;
 
 TEST_F(MonitTls, EachRefusedCertificateFailsWith320AndTheTlsErrorInTheLog) {
     tlstest::ErrorLog log(certs->folder);
