@@ -324,6 +324,12 @@ TEST(GatewayLiveTest, AnOutageAndAKilledServiceShowInTheStreamTheMetricsAndThePa
     }));
     EXPECT_TRUE(waitUntil([&] { return cardsAre("onBattery", "On battery"); })) << dump();
     EXPECT_EQ(shown, units);
+    // The mains back on the first host clear the flag of its units.
+    auto back = httplib::Client(urls[0]).Post("/_sim/outage", R"({"on": 0})", "application/json");
+    ASSERT_TRUE(back);
+    for (const auto& id : jsonOf(back->body)["devices"].toArray()) {
+        EXPECT_TRUE(stream.hasEvent("flagCleared", id.toString().toStdString(), "opBattery"));
+    }
 
     sim.signal(SIGKILL);
     sim.wait();
