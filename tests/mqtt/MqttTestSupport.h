@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -37,12 +36,17 @@ using loopback_test::Clock;
 using loopback_test::freePort;
 using loopback_test::waitUntil;
 
-inline bool canConnect(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+inline sockaddr_in loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
+    return a;
+}
+
+inline bool canConnect(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(port);
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     close(fd);
     return ok;
@@ -66,13 +70,9 @@ public:
     ~Broker() { stop(); }
 
     void start() {
-        std::string config = dir_.file("mosquitto.conf", "listener " + std::to_string(port_) +
-                                                             " 127.0.0.1\n" + extra_ +
-                                                             "persistence false\n"
-                                                             "user " +
-                                                             runAs() +
-                                                             "\n"
-                                                             "log_dest none\n");
+        const std::string config = dir_.file(
+            "mosquitto.conf", "listener " + std::to_string(port_) + " 127.0.0.1\n" + extra_ +
+                                  "persistence false\nuser " + runAs() + "\nlog_dest none\n");
         pid_ = fork();
         if (pid_ == 0) {
             // Its own warnings (running as root) go to a file beside the configuration.
@@ -100,7 +100,6 @@ public:
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
-    const TempDir& dir() const { return dir_; }
 
 private:
     TempDir dir_;
@@ -109,8 +108,8 @@ private:
     pid_t pid_ = -1;
 };
 
-// Subscribes to everything and keeps, per topic, the last payload and how
-// many messages came.
+// Subscribes to everything and keeps, per topic, the last payload and the
+// QoS it came with.
 class Subscriber {
 public:
     explicit Subscriber(int port, const std::string& pattern = "#") {
@@ -128,8 +127,7 @@ public:
                 std::lock_guard<std::mutex> lock(s->mutex_);
                 std::string payload(static_cast<const char*>(m->payload), m->payloadlen);
                 s->last_[m->topic] = payload;
-                ++s->count_[m->topic];
-                ++s->total_;
+                s->qos_[m->topic] = m->qos;
                 if (s->onMessage_) {
                     s->onMessage_(m->topic, payload);
                 }
@@ -159,10 +157,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return last_.count(topic) > 0;
     }
-    int count(const std::string& topic) const {
+    int qos(const std::string& topic) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        auto it = count_.find(topic);
-        return it == count_.end() ? 0 : it->second;
+        auto it = qos_.find(topic);
+        return it == qos_.end() ? -1 : it->second;
     }
     std::map<std::string, std::string> all() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -171,11 +169,7 @@ public:
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         last_.clear();
-        count_.clear();
-    }
-    uint64_t total() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return total_;
+        qos_.clear();
     }
     QJsonObject json(const std::string& topic) const {
         return QJsonDocument::fromJson(QByteArray::fromStdString(last(topic))).object();
@@ -191,8 +185,7 @@ private:
     std::string pattern_;
     mutable std::mutex mutex_;
     std::map<std::string, std::string> last_;
-    std::map<std::string, int> count_;
-    uint64_t total_ = 0;
+    std::map<std::string, int> qos_;
     std::function<void(const std::string&, const std::string&)> onMessage_;
 };
 
@@ -205,7 +198,7 @@ class Relay {
 public:
     explicit Relay(int target) : target_(target) {
         listen_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a = address(0);
+        sockaddr_in a = loopback(0);
         socklen_t size = sizeof a;
         if (bind(listen_, reinterpret_cast<sockaddr*>(&a), size) != 0 || listen(listen_, 8) != 0 ||
             getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
@@ -232,13 +225,6 @@ public:
     }
 
 private:
-    static sockaddr_in address(int port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        return a;
-    }
     void run() {
         while (!stop_) {
             if (cut_) {
@@ -274,7 +260,7 @@ private:
     void accept() {
         int client = ::accept(listen_, nullptr, nullptr);
         int server = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a = address(target_);
+        sockaddr_in a = loopback(target_);
         if (client < 0 || connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
             close(client);
             close(server);

@@ -1,12 +1,10 @@
-// The MQTT publisher's pure parts: the command-line options and what the
-// state object adds to a unit's JSON form.
+// The MQTT publisher's pure parts: the command-line options, what the state
+// object adds to a unit's JSON form, and topic levels.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
-#include <CLI/CLI.hpp>
-
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -17,97 +15,87 @@ using namespace custovia::mqtt;
 
 namespace {
 
-std::string loaded(const std::string& url, Options* out = nullptr) {
-    Options o;
-    o.url = url;
-    std::string error = load(o);
-    if (out) {
-        *out = o;
-    }
-    return error;
-}
-
 TEST(MqttOptionsTest, BrokerAddressesAndTheirDefaultPorts) {
-    Options o;
-    EXPECT_EQ(loaded("mqtt://broker.lan", &o), "");
-    EXPECT_EQ(o.host, "broker.lan");
-    EXPECT_EQ(o.port, 1883);
-    EXPECT_FALSE(o.tls);
-    EXPECT_EQ(loaded("mqtts://10.0.0.2:8884/", &o), "");
-    EXPECT_EQ(o.port, 8884);
-    EXPECT_TRUE(o.tls);
-    EXPECT_EQ(loaded("mqtt://[::1]:1999", &o), "");
-    EXPECT_EQ(o.host, "::1");
-    EXPECT_EQ(o.port, 1999);
-
+    const struct {
+        const char* url;
+        const char* host;
+        int port;
+        bool tls;
+    } good[] = {
+        {"mqtt://broker.lan", "broker.lan", 1883, false},
+        {"mqtts://10.0.0.2:8884/", "10.0.0.2", 8884, true},
+        {"mqtts://b", "b", 8883, true},
+        {"mqtt://[::1]:1999", "::1", 1999, false},
+    };
+    for (const auto& g : good) {
+        Options o;
+        o.url = g.url;
+        EXPECT_EQ(load(o), "") << g.url;
+        EXPECT_EQ(o.host, g.host);
+        EXPECT_EQ(o.port, g.port) << g.url;
+        EXPECT_EQ(o.tls, g.tls) << g.url;
+    }
     for (const char* bad : {"http://h", "mqtt://", "mqtt://h:0", "mqtt://h:65536", "mqtt://h:x",
                             "mqtt://h/topic", "mqtt://user@h", "mqtt://[::1"}) {
-        EXPECT_NE(loaded(bad), "") << bad;
+        Options o;
+        o.url = bad;
+        EXPECT_NE(load(o), "") << bad;
     }
 }
 
-TEST(MqttOptionsTest, CommandLineFilesAndPrefixes) {
+TEST(MqttOptionsTest, PasswordFilesAndPrefixes) {
     const std::string file = testing::TempDir() + "mqtt-password";
     std::ofstream(file) << "s3cret\r\nsecond line\n";
     Options o;
-    CLI::App app;
-    addOptions(app, o);
-    std::vector<std::string> args{
-        "--mqtt", "mqtt://b",      "--mqtt-user", "gw", "--mqtt-password-file",
-        file,     "--mqtt-prefix", "home/ups"};
-    std::reverse(args.begin(), args.end());  // CLI11 takes a vector last argument first
-    app.parse(args);
-    EXPECT_EQ(o.discoveryPrefix, "homeassistant");
+    o.url = "mqtt://b";
+    o.user = "gw";
+    o.passwordFile = file;
     EXPECT_EQ(load(o), "");
-    EXPECT_EQ(o.prefix, "home/ups");
     EXPECT_EQ(o.password, "s3cret") << "first line, without its line end";
 
-    Options noUser = o;
-    noUser.user.clear();
-    EXPECT_NE(load(noUser), "") << "a password needs a user";
-    Options missing = o;
+    // Each change alone makes the options unusable.
+    Options noUser = o, missing = o, unreadableCa = o;
+    noUser.user.clear();  // a password needs a user
     missing.passwordFile = file + ".missing";
-    EXPECT_NE(load(missing), "");
-    Options unreadableCa = o;
     unreadableCa.url = "mqtts://b";
     unreadableCa.caFile = file + ".missing";
-    EXPECT_NE(load(unreadableCa), "");
+    for (Options bad : {noUser, missing, unreadableCa}) {
+        EXPECT_NE(load(bad), "");
+    }
     for (const char* prefix : {"", "/a", "a/", "a//b", "a/+", "#"}) {
-        Options p = o;
+        Options p = o, d = o;
         p.prefix = prefix;
+        d.discoveryPrefix = prefix;
         EXPECT_NE(load(p), "") << prefix;
+        EXPECT_NE(load(d), "") << prefix;
     }
     std::remove(file.c_str());
 }
 
 TEST(MqttStateTest, DerivedMembersFollowFlagsFailuresAndCountdown) {
-    QJsonObject unit{{"id", "U1"},
-                     {"ageMs", 1200},
-                     {"flags", QJsonArray{"connected", "opBattery"}},
-                     {"failures", QJsonArray{}},
-                     {"countdown", QJsonValue()}};
-    QJsonObject s = statePayload(unit);
-    EXPECT_TRUE(s["onBattery"].toBool());
-    EXPECT_FALSE(s["lowBattery"].toBool());
-    EXPECT_FALSE(s["overload"].toBool());
-    EXPECT_FALSE(s["failure"].toBool());
-    EXPECT_TRUE(s["countdownSeconds"].isNull());
-    EXPECT_FALSE(s.contains("ageMs"));
-
-    unit["flags"] = QJsonArray{"loBattery", "hiPOutput"};
+    const struct {
+        QJsonArray flags, failures;
+        bool onBattery, lowBattery, overload, failure;
+    } cases[] = {
+        {{"connected", "opBattery"}, {}, true, false, false, false},
+        {{"loBattery", "hiPOutput"}, {}, false, true, true, false},  // the power warning
+        {{}, {"fan"}, false, false, false, true},
+        {{}, {"overload"}, false, false, true, true},
+    };
+    for (const auto& c : cases) {
+        QJsonObject s = statePayload(QJsonObject{
+            {"id", "U1"}, {"ageMs", 1200}, {"flags", c.flags}, {"failures", c.failures}});
+        SCOPED_TRACE(QJsonDocument(s).toJson().toStdString());
+        EXPECT_EQ(s["onBattery"].toBool(), c.onBattery);
+        EXPECT_EQ(s["lowBattery"].toBool(), c.lowBattery);
+        EXPECT_EQ(s["overload"].toBool(), c.overload);
+        EXPECT_EQ(s["failure"].toBool(), c.failure);
+        EXPECT_FALSE(s.contains("ageMs"));
+    }
+    QJsonObject unit{{"countdown", QJsonValue()}};
+    EXPECT_TRUE(statePayload(unit)["countdownSeconds"].isNull());
     unit["countdown"] = QJsonObject{{"cause", "battery"}, {"remainingMs", 89600}};
-    s = statePayload(unit);
-    EXPECT_TRUE(s["lowBattery"].toBool());
-    EXPECT_TRUE(s["overload"].toBool()) << "the output power warning flag";
-    EXPECT_EQ(s["countdownSeconds"].toInt(), 90);
-
-    unit["flags"] = QJsonArray{};
-    unit["failures"] = QJsonArray{"fan"};
-    s = statePayload(unit);
-    EXPECT_FALSE(s["overload"].toBool());
-    EXPECT_TRUE(s["failure"].toBool());
-    unit["failures"] = QJsonArray{"overload"};
-    EXPECT_TRUE(statePayload(unit)["overload"].toBool());
+    EXPECT_EQ(statePayload(unit)["countdownSeconds"].toInt(), 90);
 }
 
 TEST(MqttTopicsTest, IdsThatAreNotTopicSafeStayInsideTheirLevel) {
@@ -118,12 +106,11 @@ TEST(MqttTopicsTest, IdsThatAreNotTopicSafeStayInsideTheirLevel) {
               "homeassistant/sensor/custovia_ups_lan_A_B__/charge/config");
     EXPECT_EQ(topicLevel(""), "_");
     // Every topic discovery can publish is one the unit's removal clears.
-    auto configs = discoveryConfigs(t, QJsonObject{{"name", "X"}}, true);
-    auto topics = discoveryTopics(t);
-    ASSERT_EQ(configs.size(), topics.size());
-    for (std::size_t i = 0; i < topics.size(); ++i) {
-        EXPECT_EQ(configs[i].first, topics[i]);
+    std::vector<std::string> published;
+    for (const auto& c : discoveryConfigs(t, QJsonObject{{"name", "X"}}, true)) {
+        published.push_back(c.first);
     }
+    EXPECT_EQ(published, discoveryTopics(t));
 }
 
 }  // namespace

@@ -4,14 +4,11 @@
 // in it returns its value as JSON.
 #pragma once
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,22 +22,19 @@ class Browser {
 public:
     Browser() {
         int toBrowser[2], fromBrowser[2];
-        if (pipe(toBrowser) != 0 || pipe(fromBrowser) != 0) {
+        if (pipe2(toBrowser, O_CLOEXEC) != 0 || pipe2(fromBrowser, O_CLOEXEC) != 0) {
             return;
         }
-        std::string profile = "--user-data-dir=" + dir_.path();
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(toBrowser[0], 3);
-            dup2(fromBrowser[1], 4);
-            int null = ::open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                   "--no-first-run", "--remote-debugging-pipe", "--window-size=1200,900",
-                   profile.c_str(), "about:blank", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        process_ = std::make_unique<Child>(
+            "chromium",
+            std::vector<std::string>{"--headless", "--no-sandbox", "--disable-gpu",
+                                     "--no-first-run", "--remote-debugging-pipe",
+                                     "--window-size=1200,900", "--user-data-dir=" + dir_.path(),
+                                     "about:blank"},
+            [&] {
+                dup2(toBrowser[0], 3);
+                dup2(fromBrowser[1], 4);
+            });
         close(toBrowser[0]);
         close(fromBrowser[1]);
         in_ = toBrowser[1];
@@ -51,16 +45,8 @@ public:
         session_ = attached["sessionId"].toString();
     }
     ~Browser() {
-        if (in_ >= 0) {
-            close(in_);
-        }
-        if (out_ >= 0) {
-            close(out_);
-        }
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        close(in_);
+        close(out_);
     }
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
@@ -80,13 +66,6 @@ public:
             return QJsonValue();
         }
         return r["result"].toObject()["value"];
-    }
-
-    // A PNG of the page as shown, base64-encoded.
-    std::string screenshot() {
-        return call("Page.captureScreenshot", {{"format", "png"}}, session_)["data"]
-            .toString()
-            .toStdString();
     }
 
 private:
@@ -130,7 +109,7 @@ private:
     }
 
     TempDir dir_;
-    pid_t pid_ = -1;
+    std::unique_ptr<Child> process_;  // after dir_: it ends first
     int in_ = -1;
     int out_ = -1;
     int lastId_ = 0;

@@ -1,86 +1,243 @@
-// custovia-serve publishing to a real MQTT broker: the units' state follows
-// an outage, a button runs its command through the gateway's command path,
-// a clean stop says "offline" and so does the broker, as the last will, for
-// a gateway that vanished.
+// custovia-serve publishing to a real mosquitto broker on 127.0.0.1 and a
+// port of its own: discovery configs as Home Assistant reads them, state
+// through an outage, buttons that run commands only with a token file, a
+// removed unit cleared, a stopped service shown offline, a broker that is down
+// at start or restarts, and the gateway's status on a clean stop and as the
+// last will of a killed one.
 #include <gtest/gtest.h>
+
+#include <QJsonArray>
 
 #include "MqttTestSupport.h"
 #include "ServeTestSupport.h"
-#include "sim/Simulator.h"
+
+using namespace serve_test;
+using mqtt_test::Broker;
+using mqtt_test::Subscriber;
 
 namespace {
 
-using mqtt_test::Broker;
-using mqtt_test::Subscriber;
-using serve_test::Gateway;
-using serve_test::TempDir;
-using serve_test::waitUntil;
+class ServeMqttTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(ids_.size(), 2u); }
 
-bool received(const custovia::sim::Simulator& sim, const std::string& method,
-              const std::string& pathEnd) {
-    for (const auto& e : sim.journal()) {
-        if (e.method == method && e.path.size() >= pathEnd.size() &&
-            e.path.compare(e.path.size() - pathEnd.size(), pathEnd.size(), pathEnd) == 0) {
-            return true;
+    // The gateway on the simulator and the broker; with a token file its
+    // buttons run commands.
+    std::unique_ptr<Gateway> gateway(bool token) {
+        std::vector<std::string> args{
+            "--host", sim_->url(),           "--mqtt", broker_.url(), "--refresh",
+            "1",      "--unreachable-after", "1"};
+        if (token) {
+            args.insert(args.end(), {"--token-file", dir_.file("token", "t0ken-for-the-test\n")});
         }
+        auto g = std::make_unique<Gateway>(args);
+        EXPECT_FALSE(g->url.empty()) << g->process->err();
+        return g;
     }
-    return false;
+    bool stops(Gateway& g, int sig) {
+        g.process->signal(sig);
+        return g.process->wait(10) == (sig == SIGTERM ? 0 : 128 + sig);
+    }
+
+    static std::string base(const std::string& id) { return "custovia/127.0.0.1/" + id; }
+    static std::string config(const std::string& component, const std::string& id,
+                              const std::string& key) {
+        return "homeassistant/" + component + "/custovia_127_0_0_1_" + id + "/" + key + "/config";
+    }
+
+    std::unique_ptr<custovia::sim::Simulator> sim_ = startSimulator(1, 2);
+    const std::vector<std::string> ids_ = sim_->deviceIds();
+    Broker broker_;
+    // Made anew after a broker restart rather than kept across it.
+    std::unique_ptr<Subscriber> sub_ = std::make_unique<Subscriber>(broker_.port());
+    TempDir dir_;
+};
+
+TEST_F(ServeMqttTest, DiscoveryStateAndButtonsWithATokenFile) {
+    auto g = gateway(true);
+    const std::string id = ids_[0], state = base(id) + "/state";
+    ASSERT_TRUE(waitUntil(
+        [&] { return sub_->has(state) && sub_->has(config("button", id, "mail_test")); }, 30))
+        << g->process->err();
+    EXPECT_EQ(sub_->last("custovia/status"), "online");
+    EXPECT_EQ(sub_->last("custovia/127.0.0.1/availability"), "online");
+
+    const struct {
+        const char* component;
+        const char* key;
+        const char* deviceClass;  // "" for none
+        const char* unit;
+    } entities[] = {
+        {"sensor", "charge", "battery", "%"},
+        {"sensor", "input_voltage", "voltage", "V"},
+        {"sensor", "output_voltage", "voltage", "V"},
+        {"sensor", "battery_voltage", "voltage", "V"},
+        {"sensor", "output_power", "power", "W"},
+        {"sensor", "load", "", "%"},
+        {"sensor", "temperature", "temperature",
+         "\xC2\xB0"
+         "C"},
+        {"sensor", "countdown", "duration", "s"},
+        {"binary_sensor", "on_battery", "", ""},
+        {"binary_sensor", "low_battery", "battery", ""},
+        {"binary_sensor", "overload", "problem", ""},
+        {"binary_sensor", "failure", "problem", ""},
+        {"button", "shutdown", "", ""},
+        {"button", "cancel_shutdown", "", ""},
+        {"button", "discharge", "", ""},
+        {"button", "mail_test", "", ""},
+    };
+    std::set<QString> uniqueIds;
+    for (const auto& e : entities) {
+        SCOPED_TRACE(e.key);
+        const std::string topic = config(e.component, id, e.key);
+        QJsonObject c = sub_->json(topic);
+        ASSERT_FALSE(c.isEmpty());
+        EXPECT_EQ(sub_->qos(topic), 1) << "configs are sent at least once";
+        EXPECT_FALSE(c["name"].toString().isEmpty());
+        uniqueIds.insert(c["unique_id"].toString());
+        QJsonArray availability = c["availability"].toArray();
+        ASSERT_EQ(availability.size(), 2);
+        EXPECT_EQ(availability[0].toObject()["topic"], "custovia/status");
+        EXPECT_EQ(availability[1].toObject()["topic"], "custovia/127.0.0.1/availability");
+        EXPECT_EQ(c["availability_mode"], "all");
+        QJsonObject device = c["device"].toObject();
+        EXPECT_EQ(device["identifiers"].toArray().first(),
+                  "custovia_127_0_0_1_" + QString(id.c_str()));
+        EXPECT_FALSE(device["name"].toString().isEmpty());
+        if (std::string(e.component) == "button") {
+            std::string command = e.key;
+            std::replace(command.begin(), command.end(), '_', '-');
+            EXPECT_EQ(c["command_topic"].toString().toStdString(),
+                      base(id) + "/command/" + command);
+            EXPECT_EQ(c["payload_press"], "PRESS");
+            continue;
+        }
+        EXPECT_EQ(c["state_topic"].toString().toStdString(), state);
+        EXPECT_EQ(c["device_class"].toString(), e.deviceClass);
+        EXPECT_EQ(c["unit_of_measurement"].toString(), e.unit);
+        EXPECT_TRUE(c["value_template"].toString().startsWith("{{")) << "a Jinja template";
+    }
+    EXPECT_EQ(uniqueIds.size(), std::size(entities)) << "every entity has its own unique_id";
+
+    // The templates' members are in the state, with numbers where a sensor
+    // has a unit; states go at most once.
+    QJsonObject s = sub_->json(state);
+    for (const char* member :
+         {"charge", "vInput", "vOutput", "vBattery", "pOutput", "temperature"}) {
+        EXPECT_TRUE(s[member].isDouble()) << member;
+    }
+    for (const char* member : {"onBattery", "lowBattery", "overload", "failure"}) {
+        EXPECT_TRUE(s[member].isBool()) << member;
+    }
+    EXPECT_TRUE(s.contains("countdownSeconds"));
+    EXPECT_FALSE(s.contains("ageMs")) << "a retained age would be stale at once";
+    EXPECT_FALSE(s["onBattery"].toBool());
+    EXPECT_EQ(sub_->qos(state), 0);
+
+    sim_->setOutage(true);
+    EXPECT_TRUE(waitUntil([&] { return sub_->json(state)["state"] == "onBattery"; }))
+        << sub_->last(state);
+    EXPECT_TRUE(sub_->json(state)["onBattery"].toBool());
+
+    sub_->publish(base(id) + "/command/shutdown", "PRESS");
+    EXPECT_TRUE(waitUntil([&] { return sub_->has(base(id) + "/command/shutdown/result"); }));
+    EXPECT_EQ(sub_->json(base(id) + "/command/shutdown/result")["status"].toInt(), 1);
+    EXPECT_TRUE(received(*sim_, "PUT", "/device/" + id + "/shutdown"));
+    // Not a known unit, not a press or not a command: refused with a reason,
+    // nothing sent to the service.
+    const std::string refused[] = {base("NOSUCH") + "/command/discharge",
+                                   base(id) + "/command/discharge", base(id) + "/command/format"};
+    for (const std::string& topic : refused) {
+        sub_->publish(topic, topic == refused[1] ? "please" : "PRESS");
+    }
+    for (const std::string& topic : refused) {
+        EXPECT_TRUE(waitUntil([&] { return sub_->json(topic + "/result")["status"] == -202; }))
+            << topic;
+    }
+    EXPECT_FALSE(received(*sim_, "PUT", "/device/" + id + "/discharge"));
+
+    EXPECT_TRUE(stops(*g, SIGTERM)) << g->process->err();
+    EXPECT_TRUE(waitUntil([&] { return sub_->last("custovia/status") == "offline"; }, 5));
 }
 
-TEST(ServeMqtt, StateOutageAndButtonsGoThroughTheGatewayAndItsStopsAreAnnounced) {
-    custovia::sim::Options o;
-    o.devices = 2;
-    custovia::sim::Simulator sim(o);
-    sim.start();
-    Broker broker;
-    Subscriber sub(broker.port());
-    TempDir dir;
-    const std::string id = sim.deviceIds().at(0);
-    const std::string base = "custovia/127.0.0.1/" + id;
+TEST_F(ServeMqttTest, WithoutATokenFileButtonsAreClearedAndPressesRunNothing) {
+    const std::string id = ids_[0], button = config("button", id, "shutdown");
+    auto earlier = gateway(true);
+    ASSERT_TRUE(waitUntil([&] { return !sub_->last(button).empty(); }, 30));
+    ASSERT_TRUE(stops(*earlier, SIGTERM));
 
-    {
-        Gateway gateway({"--host", sim.url(), "--mqtt", broker.url(), "--token-file",
-                         dir.file("token", "t0ken-for-the-test\n")});
-        ASSERT_EQ(gateway.url.rfind("http://", 0), 0u) << gateway.process->err();
-        ASSERT_TRUE(waitUntil([&] { return sub.has(base + "/state"); }, 30))
-            << gateway.process->err();
-        EXPECT_EQ(sub.last("custovia/status"), "online");
-        EXPECT_EQ(sub.last("custovia/127.0.0.1/availability"), "online");
-        EXPECT_FALSE(sub.json(base + "/state")["onBattery"].toBool());
-
-        sim.setOutage(true);
-        EXPECT_TRUE(waitUntil([&] { return sub.json(base + "/state")["onBattery"].toBool(); }))
-            << sub.last(base + "/state");
-
-        sub.publish(base + "/command/shutdown", "PRESS");
-        EXPECT_TRUE(waitUntil([&] { return received(sim, "PUT", "/device/" + id + "/shutdown"); }));
-        EXPECT_TRUE(waitUntil([&] { return sub.has(base + "/command/shutdown/result"); }));
-        EXPECT_EQ(sub.json(base + "/command/shutdown/result")["status"].toInt(), 1);
-
-        gateway.process->signal(SIGTERM);
-        EXPECT_EQ(gateway.process->wait(10), 0) << gateway.process->err();
-        EXPECT_TRUE(waitUntil([&] { return sub.last("custovia/status") == "offline"; }, 5));
-    }
+    auto g = gateway(false);
+    ASSERT_TRUE(waitUntil([&] { return sub_->last("custovia/status") == "online"; }, 30));
+    EXPECT_TRUE(waitUntil([&] { return sub_->last(button).empty(); }));
+    EXPECT_FALSE(sub_->last(config("sensor", id, "charge")).empty());
+    // A press, then an outage: once the outage is published the press would
+    // long have run.
+    sub_->publish(base(id) + "/command/shutdown", "PRESS");
+    sim_->setOutage(true);
+    EXPECT_TRUE(waitUntil([&] { return sub_->json(base(id) + "/state")["onBattery"].toBool(); }));
+    EXPECT_FALSE(received(*sim_, "PUT", "/device/" + id + "/shutdown"));
 
     // Killed without a goodbye, the broker says it for the gateway.
-    Gateway vanished({"--host", sim.url(), "--mqtt", broker.url()});
-    ASSERT_TRUE(waitUntil([&] { return sub.last("custovia/status") == "online"; }, 30))
-        << vanished.process->err();
-    vanished.process->signal(SIGKILL);
-    vanished.process->wait(10);
-    EXPECT_TRUE(waitUntil([&] { return sub.last("custovia/status") == "offline"; }, 60));
+    ASSERT_TRUE(stops(*g, SIGKILL));
+    EXPECT_TRUE(waitUntil([&] { return sub_->last("custovia/status") == "offline"; }, 60));
 }
 
-TEST(ServeMqtt, BadBrokerOptionsStopTheStartWithUsage) {
-    int code = 0;
-    serve_test::runProgram(CUSTOVIA_SERVE_PATH,
-                           {"--host", "http://127.0.0.1:9", "--mqtt", "http://broker"}, &code);
-    EXPECT_EQ(code, 2);
-    serve_test::runProgram(CUSTOVIA_SERVE_PATH,
-                           {"--host", "http://127.0.0.1:9", "--mqtt", "mqtts://b",
-                            "--mqtt-password-file", "/etc/hostname"},
-                           &code);
-    EXPECT_EQ(code, 2) << "a password needs a user";
+TEST_F(ServeMqttTest, ARemovedUnitIsClearedAndAStoppedServiceGoesOffline) {
+    auto g = gateway(false);
+    const std::string gone = ids_[0], charge = config("sensor", gone, "charge");
+    const std::string kept = config("sensor", ids_[1], "charge");
+    ASSERT_TRUE(
+        waitUntil([&] { return !sub_->last(charge).empty() && !sub_->last(kept).empty(); }, 30));
+
+    int code = -1;
+    std::string out =
+        runProgram(CUSTOVIA_CLI_PATH, {"--host", sim_->url(), "delete", gone, "--yes"}, &code);
+    ASSERT_EQ(code, 0) << out;
+    // Every topic of the unit is cleared, in no particular order.
+    EXPECT_TRUE(waitUntil([&] {
+        return sub_->has(charge) && sub_->last(charge).empty() &&
+               sub_->last(config("binary_sensor", gone, "failure")).empty() &&
+               sub_->last(base(gone) + "/state").empty();
+    }));
+    EXPECT_FALSE(sub_->last(kept).empty()) << "the other unit stays";
+
+    sim_->stop();
+    EXPECT_TRUE(
+        waitUntil([&] { return sub_->last("custovia/127.0.0.1/availability") == "offline"; }, 30));
+    EXPECT_FALSE(sub_->last(kept).empty()) << "an unreachable host's units are not removed";
+}
+
+TEST_F(ServeMqttTest, ABrokerDownAtStartOrRestartedGetsEverything) {
+    const std::string state = base(ids_[0]) + "/state",
+                      charge = config("sensor", ids_[0], "charge");
+    auto restart = [&] {
+        sub_.reset();
+        broker_.stop();
+    };
+    auto everything = [&] {
+        sub_ = std::make_unique<Subscriber>(broker_.port());
+        return waitUntil(
+            [&] {
+                return !sub_->last(charge).empty() && sub_->has(state) &&
+                       sub_->last("custovia/status") == "online";
+            },
+            40);
+    };
+    restart();
+    auto g = gateway(false);  // serves although the broker does not answer
+    broker_.start();
+    EXPECT_TRUE(everything());
+
+    // The broker keeps nothing over a restart; a change while it is away is
+    // published once it is back, with everything else.
+    restart();
+    sim_->setOutage(true, ids_[0]);
+    ASSERT_TRUE(waitUntil(
+        [&] { return jsonOf(g->body("/api/v1/devices/" + ids_[0]))["state"] == "onBattery"; }));
+    broker_.start();
+    EXPECT_TRUE(everything());
+    EXPECT_TRUE(sub_->json(state)["onBattery"].toBool());
 }
 
 }  // namespace

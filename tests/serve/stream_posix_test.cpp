@@ -1,6 +1,6 @@
 // The event stream on a real server of its own: frames with ids, a resume
-// with Last-Event-ID, and a client that never reads, which is dropped while
-// the others go on.
+// with Last-Event-ID, the client limit, and a client that never reads, which
+// is dropped while the others go on.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -16,14 +16,14 @@ using namespace serve_test;
 
 namespace {
 
-CustoviaEvent event(uint64_t seq, std::size_t textSize = 10) {
+CustoviaEvent event(uint64_t seq, const std::string& text = "line one\nline \"two\"") {
     CustoviaEvent e;
     e.seq = seq;
     e.kindName = "flagRaised";
     e.host = "127.0.0.1";
     e.device = "SIM1";
     e.name = "opBattery";
-    e.text = std::string(textSize, 't');
+    e.text = text;
     return e;
 }
 
@@ -60,7 +60,7 @@ std::string url(const StreamServer& s) {
     return "http://127.0.0.1:" + std::to_string(s.port);
 }
 
-TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
+TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimited) {
     StreamServer s(4);
     for (uint64_t i = 1; i <= 3; ++i) {
         s.ring.push(event(i));
@@ -70,10 +70,16 @@ TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
         StreamReader fresh(url(s), "");
         ASSERT_TRUE(fresh.has(": connected"));
         s.ring.push(event(4));
+        s.ring.push(event(2));  // out of order: ignored
+        EXPECT_EQ(s.ring.last(), 4u);
         ASSERT_TRUE(fresh.has("id: 4\ndata: {"));
-        EXPECT_EQ(fresh.text().find("id: 3\n"), std::string::npos);
-        EXPECT_EQ(fresh.text().rfind("retry: ", 0), 0u);
-        EXPECT_NE(fresh.text().find("\"kind\":\"flagRaised\""), std::string::npos);
+        const std::string t = fresh.text();
+        EXPECT_EQ(t.find("id: 3\n"), std::string::npos);
+        EXPECT_EQ(t.rfind("retry: ", 0), 0u);
+        EXPECT_NE(t.find("\"kind\":\"flagRaised\""), std::string::npos);
+        // One frame: its id line and one data line, whatever the text holds.
+        std::size_t at = t.find("id: 4\n");
+        EXPECT_EQ(t.find('\n', at + 6), t.find("\n\n", at)) << t;
     }
     {
         StreamReader resumed(url(s), "2");
@@ -93,7 +99,19 @@ TEST(EventStreamTest, FramesCarryIdsAndAReconnectGetsWhatItMissed) {
         EXPECT_NE(late.text().find(": some events are no longer held"), std::string::npos);
         EXPECT_NE(late.text().find("id: 5\n"), std::string::npos);
     }
+    // A client that went away frees its server thread at once.
     EXPECT_TRUE(waitUntil([&] { return s.clients == 0; }));
+
+    // Clients beyond the limit are turned away.
+    std::vector<std::unique_ptr<StreamReader>> readers;
+    for (int i = 0; i < 4; ++i) {
+        readers.push_back(std::make_unique<StreamReader>(url(s)));
+    }
+    ASSERT_TRUE(waitUntil([&] { return s.clients == 4; }));
+    auto refused = httplib::Client("127.0.0.1", s.port).Get("/api/v1/events");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    s.ring.stop();
 }
 
 TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
@@ -117,31 +135,15 @@ TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
     // Far more than the sockets hold: about 16 MB of events.
     const uint64_t count = 4000;
     for (uint64_t i = 1; i <= count; ++i) {
-        s.ring.push(event(i, 4000));
+        s.ring.push(event(i, std::string(4000, 't')));
     }
     EXPECT_TRUE(fast.has("id: " + std::to_string(count) + "\n", 60));
     // The slow one's server thread gave up on the full socket.
     EXPECT_TRUE(waitUntil([&] { return s.clients == 1; }, 30));
-    httplib::Client other("127.0.0.1", s.port);
-    auto pong = other.Get("/ping");
+    auto pong = httplib::Client("127.0.0.1", s.port).Get("/ping");
     ASSERT_TRUE(pong);
     EXPECT_EQ(pong->body, "pong");
     close(slow);
-}
-
-TEST(EventStreamTest, ClientsBeyondTheLimitAreTurnedAway) {
-    StreamServer s(10);
-    std::vector<std::unique_ptr<StreamReader>> readers;
-    for (int i = 0; i < 4; ++i) {
-        readers.push_back(std::make_unique<StreamReader>(url(s)));
-    }
-    ASSERT_TRUE(waitUntil([&] { return s.clients == 4; }));
-    httplib::Client c("127.0.0.1", s.port);
-    auto r = c.Get("/api/v1/events");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, 503);
-    s.ring.stop();
-    readers.clear();
 }
 
 }  // namespace
