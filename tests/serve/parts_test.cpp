@@ -2,12 +2,18 @@
 // ids and the metrics text of hand-made data.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "serve/Api.h"
 #include "serve/Metrics.h"
 #include "serve/Options.h"
+#include "serve/SnapshotWorker.h"
 
 using namespace custovia::serve;
 
@@ -40,6 +46,37 @@ std::string valueOf(const std::string& text, const std::string& family,
         }
     }
     return "(none)";
+}
+
+// Every caller gets a snapshot taken after its call began, however many ask
+// at once; a failure reaches the caller; none is left waiting.
+TEST(SnapshotWorkerTest, EachCallerGetsAFreshSnapshotAndFailuresReachIt) {
+    std::atomic<int> taken{0};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> fail{false};
+    SnapshotWorker worker([&] {
+        released.wait();
+        if (fail) {
+            throw std::runtime_error("no memory");
+        }
+        custovia::tools::Snapshot s;
+        s.timeMs = ++taken;
+        return s;
+    });
+    std::vector<std::future<bool>> callers;
+    for (int i = 0; i < 6; ++i) {
+        callers.push_back(std::async(std::launch::async, [&] {
+            const int before = taken.load();
+            return worker.take()->timeMs > before;
+        }));
+    }
+    release.set_value();
+    for (auto& c : callers) {
+        EXPECT_TRUE(c.get());
+    }
+    fail = true;
+    EXPECT_THROW(worker.take(), std::runtime_error);
 }
 
 TEST(MetricsTest, LabelsNumbersAndPartsOfTheText) {

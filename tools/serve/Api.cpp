@@ -6,7 +6,6 @@
 
 #include "common/SnapshotJson.h"
 #include "common/Status.h"
-#include "serve/Memory.h"
 #include "serve/Metrics.h"
 #include "serve/Token.h"
 
@@ -159,11 +158,9 @@ void addApiRoutes(httplib::Server& server, Gateway& gateway, const Options& opti
                                              }
                                              if (s.writer) {
                                                  sink.done();
-                                                 // The client has it all: the snapshot goes, and so
-                                                 // do the pages it took on this thread.
+                                                 // The client has it all: the snapshot goes.
                                                  s.writer.reset();
                                                  std::string().swap(s.part);
-                                                 releaseFreeMemory();
                                              }
                                              return true;
                                          });

@@ -141,7 +141,7 @@ std::shared_ptr<const tools::Snapshot> Gateway::sharedSnapshot(int64_t maxAgeMs)
     std::lock_guard<std::mutex> lock(sharedLock_);
     std::shared_ptr<const tools::Snapshot> s = shared_.lock();
     if (!s || tools::nowMs() - s->timeMs > maxAgeMs) {
-        s = std::make_shared<const tools::Snapshot>(snapshot());
+        s = worker_.take();
         shared_ = s;
     }
     return s;

@@ -17,6 +17,7 @@
 #include "common/Snapshot.h"
 #include "serve/EventRing.h"
 #include "serve/Options.h"
+#include "serve/SnapshotWorker.h"
 
 namespace custovia {
 namespace serve {
@@ -71,6 +72,8 @@ private:
     mutable std::shared_mutex lock_;
     mutable std::mutex sharedLock_;
     mutable std::weak_ptr<const tools::Snapshot> shared_;
+    // Last, so that its thread stops before the rest goes.
+    mutable SnapshotWorker worker_{[this] { return snapshot(); }};
 };
 
 }  // namespace serve
