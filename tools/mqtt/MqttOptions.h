@@ -12,7 +12,7 @@ namespace custovia {
 namespace mqtt {
 
 struct Options {
-    std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
+    std::string url;     // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
     std::string caFile;  // the gateway's --ca-file; used for mqtts:// only
     std::string user;
     std::string passwordFile;

@@ -294,18 +294,18 @@ MetricsWriter::MetricsWriter(std::shared_ptr<const tools::Snapshot> snapshot)
 bool MetricsWriter::next(std::string& out, std::size_t partSize) {
     const std::size_t begin = out.size();
     while (family_ < kFamilyCount && out.size() - begin < partSize) {
-        const FamilySpec& spec = kFamilies[family_];
-        std::size_t count = spec.scope == Scope::Host ? snapshot_->hosts.size() : units_.size();
+        const FamilySpec& entry = kFamilies[family_];
+        std::size_t count = entry.scope == Scope::Host ? snapshot_->hosts.size() : units_.size();
         if (item_ >= count) {
             ++family_;
             item_ = 0;
             declared_ = false;
             continue;
         }
-        Family family(out, spec.name, spec.type, spec.help, &declared_);
+        Family family(out, entry.name, entry.type, entry.help, &declared_);
         Context c{snapshot_->timeMs};
         for (; item_ < count && out.size() - begin < partSize; ++item_) {
-            if (spec.scope == Scope::Host) {
+            if (entry.scope == Scope::Host) {
                 c.host = &snapshot_->hosts[item_];
                 c.labels = &hostLabels_[item_];
             } else {
@@ -315,7 +315,7 @@ bool MetricsWriter::next(std::string& out, std::size_t partSize) {
                 c.labels = &u.labels;
             }
             family.setLabels(c.labels);
-            spec.write(family, c);
+            entry.write(family, c);
         }
     }
     return out.size() > begin;
