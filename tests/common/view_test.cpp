@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "common/Snapshot.h"
 #include "common/SnapshotJson.h"
 #include "common/UnitState.h"
 
@@ -139,6 +140,22 @@ TEST(SnapshotJsonTest, MembersKeepTheirNamesAndWhatIsUnknownIsNull) {
     EXPECT_EQ(b["status"].toInt(), -320);
     EXPECT_TRUE(b["computers"].isNull());
     EXPECT_TRUE(b["devices"].isNull());
+}
+
+// A host's data turn stale after three of its refresh periods and a second:
+// 12 s without a good refresh is stale at 3 s, not at 15 s.
+TEST(HostStateTest, DataTurnStaleAfterThreePeriodsOfTheHost) {
+    HostView h;
+    h.ready = true;
+    h.hasHealth = true;
+    const int64_t now = 1000000;
+    h.health.lastSuccessMs = now - 12000;
+    h.staleAfterMs = staleAfterMs(kDefaultRefreshMs);
+    EXPECT_EQ(hostState(h, now), HostState::Stale);
+    h.staleAfterMs = staleAfterMs(15000);
+    EXPECT_EQ(hostState(h, now), HostState::Fresh);
+    h.health.consecutiveFailures = 1;
+    EXPECT_EQ(hostState(h, now), HostState::Stale);
 }
 
 }  // namespace

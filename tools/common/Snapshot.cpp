@@ -66,6 +66,7 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
     hv.url = ref.url;
     hv.key = ref.key;
     hv.status = ref.status;
+    hv.staleAfterMs = staleAfterMs(ref.refreshMs);
     const char* key = ref.key.c_str();
     hv.connected = isConnected(handle, key) == 1;
     hv.hasHealth = getHostHealth(handle, key, &hv.health) == 1;
@@ -96,6 +97,10 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
 
 }  // namespace
 
+int64_t staleAfterMs(int64_t refreshMs) {
+    return 3 * refreshMs + 1000;
+}
+
 HostState hostState(const HostView& h, int64_t now) {
     if (h.hasHealth && !h.health.reachable) {
         return HostState::Unreachable;
@@ -105,7 +110,7 @@ HostState hostState(const HostView& h, int64_t now) {
     }
     if (h.hasHealth &&
         (h.health.consecutiveFailures > 0 ||
-         (h.health.lastSuccessMs > 0 && now - h.health.lastSuccessMs > kStaleAfterMs))) {
+         (h.health.lastSuccessMs > 0 && now - h.health.lastSuccessMs > h.staleAfterMs))) {
         return HostState::Stale;
     }
     return HostState::Fresh;

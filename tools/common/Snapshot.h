@@ -18,10 +18,14 @@ namespace tools {
 // A host the snapshot reads: the address it was connected with, the key the
 // library files it under, and the status of the last attempt to get its data
 // (0 when none failed), shown for a host without data.
+// The library's default period between a host's refresh cycles.
+constexpr int64_t kDefaultRefreshMs = 3000;
+
 struct HostRef {
     std::string url;
     std::string key;
     int32_t status = 0;
+    int64_t refreshMs = kDefaultRefreshMs;  // the period the host refreshes at
 };
 
 // One unit with its model description and countdown where known.
@@ -53,6 +57,7 @@ struct HostView {
     std::vector<ComputerView> computers;  // the selected ones, the service's own first
     CustoviaHostHealth health;            // the library's record of the host's refreshes
     bool hasHealth = false;
+    int64_t staleAfterMs = 10000;  // data older than this count as stale (staleAfterMs())
 };
 
 // How current a host's data are.
@@ -63,9 +68,9 @@ enum class HostState {
     NoData,       // nothing received yet
 };
 
-// A host's data count as stale when the last good refresh is this old (a
-// refresh runs every 3 s).
-constexpr int64_t kStaleAfterMs = 10000;
+// A host's data count as stale when the last good refresh is older than
+// three refresh periods and a second: 10 s at the default 3 s.
+int64_t staleAfterMs(int64_t refreshMs);
 
 HostState hostState(const HostView& host, int64_t nowMs);
 // "Fresh", "Stale", "Unreachable", "No data".

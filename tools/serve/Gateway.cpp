@@ -98,6 +98,7 @@ void Gateway::connect() {
         tools::HostRef ref;
         ref.url = url;
         ref.key = tools::hostKey(url);
+        ref.refreshMs = std::llround(options_.refreshSeconds * 1000);
         hosts_.push_back(ref);
     }
     connected_ = true;
