@@ -1,12 +1,13 @@
 // One custovia-serve gateway connected to 1,000 monitoring hosts of 4 units
-// (a separate custovia-sim --hosts 1000 on 127.0.0.1 ... 127.0.3.238): its
-// CPU share of one core over a window of steady refreshes (30 s;
-// CUSTOVIA_BENCH_SERVE_SECONDS changes it), the requests per second the
-// refreshes send and the CPU time per request, its resident memory, the time
-// of one /metrics scrape (plain and compressed, read in large blocks, and as
-// cpp-httplib's client reads it), how many scrapes one client gets answered
-// per second, and the memory after several scrapers at once. Then a second
-// gateway with a longer refresh period (--refresh 15;
+// (a separate custovia-sim --hosts 1000 on 127.0.0.1 ... 127.0.3.238), as
+// started without options (it chooses its refresh period by the number of
+// hosts): its CPU share of one core over a window of steady refreshes (at
+// least 30 s; CUSTOVIA_BENCH_SERVE_SECONDS changes it), the requests per
+// second the refreshes send and the CPU time per request, its resident
+// memory, the time of one /metrics scrape (plain and compressed, read in
+// large blocks, and as cpp-httplib's client reads it), how many scrapes one
+// client gets answered per second, and the memory after several scrapers at
+// once. Then a second gateway with the library's own period (--refresh 3;
 // CUSTOVIA_BENCH_SERVE_REFRESH changes it, 0 leaves it out) gives the same
 // refresh figures: the CPU share follows the requests per second.
 #include <arpa/inet.h>
@@ -22,6 +23,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -152,12 +154,18 @@ std::size_t rawGet(int port, const std::string& path, bool gzip) {
     return total;
 }
 
-// Starts a gateway on every host of the file with the refresh period and
-// waits until every host is up; `url` is where it serves (no final slash).
+// Starts a gateway on every host of the file with the refresh period (0:
+// its default) and waits until every host is up; `url` is where it serves
+// (no final slash), `period` the refresh period it reports.
 bool startGateway(Program& gateway, const std::string& hostsFile, int refreshSeconds,
-                  std::string* url) {
-    gateway.start({CUSTOVIA_SERVE_PROGRAM, "--listen", "127.0.0.1:0", "--hosts-file", hostsFile,
-                   "--refresh", std::to_string(refreshSeconds)});
+                  std::string* url, int* period) {
+    std::vector<std::string> args = {CUSTOVIA_SERVE_PROGRAM, "--listen", "127.0.0.1:0",
+                                     "--hosts-file", hostsFile};
+    if (refreshSeconds > 0) {
+        args.push_back("--refresh");
+        args.push_back(std::to_string(refreshSeconds));
+    }
+    gateway.start(args);
     *url = gateway.line();
     if (url->empty()) {
         gateway.stop();
@@ -170,11 +178,15 @@ bool startGateway(Program& gateway, const std::string& hostsFile, int refreshSec
     while (millisecondsSince(begin) < 180000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         auto r = client.Get("/healthz");
-        if (r && QJsonDocument::fromJson(QByteArray::fromStdString(r->body))
-                         .object()["hostsUp"]
-                         .toInt() == kHosts) {
+        const QJsonObject health =
+            r ? QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).object()
+              : QJsonObject();
+        if (health["hostsUp"].toInt() == kHosts) {
+            *period = static_cast<int>(std::lround(health["refreshSeconds"].toDouble()));
+            std::printf("serve_1000_hosts_refresh_period%s: %d s\n",
+                        refreshSeconds == 0 ? "" : "_given", *period);
             std::printf("serve_1000_hosts_ready_time%s: %.1f s\n",
-                        refreshSeconds == 3 ? "" : "_refresh", millisecondsSince(begin) / 1000);
+                        refreshSeconds == 0 ? "" : "_given", millisecondsSince(begin) / 1000);
             return true;
         }
     }
@@ -264,13 +276,14 @@ int main() {
     }
     Program gateway;
     std::string url;
-    if (!startGateway(gateway, hostsFile, 3, &url)) {
+    int period = 0;
+    if (!startGateway(gateway, hostsFile, 0, &url, &period) || period < 1) {
         sim.stop();
         return fail("custovia-serve did not start, or not every host came up within 180 s");
     }
     httplib::Client client(url);
     client.set_read_timeout(30, 0);
-    reportRefresh(gateway, client, window, 3, "");
+    reportRefresh(gateway, client, window, period, "");
     std::printf("serve_1000_hosts_rss: %.1f MiB\n", residentKiB(gateway.pid) / 1024.0);
 
     // Scrapes one after another from one client.
@@ -337,10 +350,10 @@ int main() {
                 peak / 1024.0);
     gateway.stop();
 
-    const char* longer = std::getenv("CUSTOVIA_BENCH_SERVE_REFRESH");
-    const int period = longer ? std::atoi(longer) : 15;
-    if (period > 0) {
-        if (!startGateway(gateway, hostsFile, period, &url)) {
+    const char* given = std::getenv("CUSTOVIA_BENCH_SERVE_REFRESH");
+    const int secondPeriod = given ? std::atoi(given) : 3;
+    if (secondPeriod > 0) {
+        if (!startGateway(gateway, hostsFile, secondPeriod, &url, &period)) {
             sim.stop();
             return fail("custovia-serve --refresh did not start, or hosts stayed down");
         }

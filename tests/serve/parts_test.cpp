@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackTestSupport.h"
 #include "serve/Api.h"
 #include "serve/Metrics.h"
 #include "serve/Options.h"
@@ -31,6 +32,32 @@ TEST(OptionsTest, ListenAddressesHostFilesAndDeviceIds) {
     // Bad ids in a request's path are refused end to end; here the limits.
     EXPECT_TRUE(validDeviceId("ups-1.a_b:2"));
     EXPECT_FALSE(validDeviceId(std::string(65, 'a')));
+}
+
+// Without --refresh a few hosts refresh at the library's 3 s, a thousand at
+// 20 s (50 host cycles a second); a period given is kept.
+TEST(OptionsTest, TheRefreshPeriodGrowsWithTheHostsUnlessGiven) {
+    auto period = [](std::vector<std::string> args) {
+        args.insert(args.begin(), "custovia-serve");
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(&a[0]);
+        }
+        Options o;
+        int code = -1;
+        EXPECT_TRUE(parseOptions(static_cast<int>(argv.size()), argv.data(), &o, &code));
+        EXPECT_EQ(o.mqtt.intervalMs, std::lround(o.refreshSeconds * 1000));
+        return o.refreshSeconds;
+    };
+    loopback_test::TempDir dir;
+    std::string many;
+    for (int i = 0; i < 1000; ++i) {
+        many += "http://10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ":1\n";
+    }
+    const std::string file = dir.file("hosts", many);
+    EXPECT_EQ(period({"--host", "http://127.0.0.1:1"}), 3);
+    EXPECT_EQ(period({"--hosts-file", file}), 20);
+    EXPECT_EQ(period({"--hosts-file", file, "--refresh", "3"}), 3);
 }
 
 // The value of the series of `family` about `device` (the first series when

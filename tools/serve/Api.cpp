@@ -117,6 +117,7 @@ void healthz(Gateway& gateway, httplib::Response& res) {
     o["status"] = "ok";
     o["hostsUp"] = up;
     o["hostsDown"] = hosts.size() - up;
+    o["refreshSeconds"] = gateway.refreshSeconds();
     o["lastEvent"] = static_cast<double>(gateway.events().last());
     o["hosts"] = hosts;
     sendJson(res, 200, o);

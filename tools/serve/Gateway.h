@@ -55,6 +55,8 @@ public:
                     const std::string& device);
 
     const std::vector<tools::HostRef>& hosts() const { return hosts_; }
+    // The period every host refreshes at (given, or chosen by their number).
+    double refreshSeconds() const { return options_.refreshSeconds; }
     // The library handle, for parts that read it themselves (the MQTT
     // publisher); valid from construction until stop().
     CustoviaHandle handle() const { return handle_; }

@@ -3,6 +3,7 @@
 // checked before anything is served.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,13 +42,20 @@ struct Options {
     std::string logLevel;  // trace ... fatal, empty: no library log
     std::string logFile;
     int unreachableAfter = 2;   // failed cycles in a row that make a host unreachable
-    double refreshSeconds = 3;  // from the end of one refresh cycle of a host to its next
+    double refreshSeconds = 0;  // from the end of one refresh cycle of a host to its next;
+                                // 0 until parsed: defaultRefreshSeconds() of the hosts
     mqtt::Options mqtt;         // the broker to publish to; no URL: none
 };
 
 // Parses the command line. Returns false when the program is to exit at once
 // with `exitCode` (after --help: 0); throws StartError for bad files and URLs.
 bool parseOptions(int argc, char** argv, Options* out, int* exitCode);
+
+// The refresh period when none is given: the library's 3 s, lengthened
+// beyond 150 hosts so that the gateway starts at most 50 host cycles a second
+// (20 s for 1,000 hosts). Each cycle costs the same, so this bounds the load
+// a large installation puts on the gateway and on the network.
+double defaultRefreshSeconds(std::size_t hosts);
 
 // "ADDR:PORT", "[v6]:PORT" or ":PORT"; StartError (usage) when malformed.
 ListenAddress parseListen(const std::string& text);
