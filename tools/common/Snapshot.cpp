@@ -97,10 +97,6 @@ HostView hostView(CustoviaHandle handle, const HostRef& ref, const std::string& 
 
 }  // namespace
 
-int64_t staleAfterMs(int64_t refreshMs) {
-    return 3 * refreshMs + 1000;
-}
-
 HostState hostState(const HostView& h, int64_t now) {
     if (h.hasHealth && !h.health.reachable) {
         return HostState::Unreachable;

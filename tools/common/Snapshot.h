@@ -15,12 +15,18 @@
 namespace custovia {
 namespace tools {
 
-// A host the snapshot reads: the address it was connected with, the key the
-// library files it under, and the status of the last attempt to get its data
-// (0 when none failed), shown for a host without data.
 // The library's default period between a host's refresh cycles.
 constexpr int64_t kDefaultRefreshMs = 3000;
 
+// A host's data count as stale when the last good refresh is older than
+// three refresh periods and a second: 10 s at the default 3 s.
+constexpr int64_t staleAfterMs(int64_t refreshMs) {
+    return 3 * refreshMs + 1000;
+}
+
+// A host the snapshot reads: the address it was connected with, the key the
+// library files it under, and the status of the last attempt to get its data
+// (0 when none failed), shown for a host without data.
 struct HostRef {
     std::string url;
     std::string key;
@@ -57,7 +63,7 @@ struct HostView {
     std::vector<ComputerView> computers;  // the selected ones, the service's own first
     CustoviaHostHealth health;            // the library's record of the host's refreshes
     bool hasHealth = false;
-    int64_t staleAfterMs = 10000;  // data older than this count as stale (staleAfterMs())
+    int64_t staleAfterMs = tools::staleAfterMs(kDefaultRefreshMs);  // older data are stale
 };
 
 // How current a host's data are.
@@ -67,10 +73,6 @@ enum class HostState {
     Unreachable,  // refreshes in a row reached nothing
     NoData,       // nothing received yet
 };
-
-// A host's data count as stale when the last good refresh is older than
-// three refresh periods and a second: 10 s at the default 3 s.
-int64_t staleAfterMs(int64_t refreshMs);
 
 HostState hostState(const HostView& host, int64_t nowMs);
 // "Fresh", "Stale", "Unreachable", "No data".
