@@ -27,7 +27,6 @@ CustoviaEvent event(uint64_t seq, CustoviaEventKind kind, const std::string& nam
     e.computer = "localhost";
     e.device = "SIM1";
     e.name = name;
-    e.text = "UPS 1 (SIM1) " + e.kindName + " " + name;
     return e;
 }
 

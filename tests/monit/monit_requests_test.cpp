@@ -5,6 +5,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "../TlsTestSupport.h"
 #include "SimClient.h"
@@ -12,96 +13,89 @@
 #include "tkl/System.h"
 
 using namespace custovia;
-using namespace montest;
-using sim::FaultKind;
+using namespace simtest;
 
 namespace {
 
-struct Expected {
-    std::string method;
-    std::string path;
-    std::string body;
+// A simulator with a started client on it.
+struct MonitRequests : ::testing::Test {
+    SimClient t;
+    MonitClient& c = t.client;
 };
 
 // A call and the request it sends.
 struct Row {
     std::function<void()> call;
-    Expected sent;
+    std::string method, path, body;
 };
 
 }  // namespace
 
-TEST(MonitRequests, EveryRequestSendsItsMethodPathBodyAndHeaders) {
-    SimClient t;
-    MonitClient& c = t.client;
+TEST_F(MonitRequests, EveryRequestSendsItsMethodPathBodyAndHeaders) {
     DeviceMailCfg mail;
     mail.password = "pw";
     DeviceDialCfg dial;
     DeviceShutCfg shut;
     CusConfig cus;
     NotifyConfig notify;
+    auto js = [](const auto& settings) { return settings.toJson().toString(); };
 
     std::uint64_t seq = t.sim.lastSeq();
     c.getApiUri();
     c.getComputerList();
-    std::vector<Expected> expected = {{"GET", "/mon", ""}, {"GET", "/api/computer", ""}};
+    std::vector<Row> expected = {{nullptr, "GET", "/mon", ""},
+                                 {nullptr, "GET", "/api/computer", ""}};
 
-    // The service's own computer by an empty identifier and by its key, then
-    // a remote computer: the same resources with the computer prefix.
-    for (std::string computer : {std::string(), std::string("localhost"), t.remote()}) {
-        bool local = computer.empty() || computer == "localhost";
-        std::string p = local ? "/api/" : "/api/computer/" + computer + "/";
-        std::string d = local ? t.local() : t.sim.deviceIds(computer).at(0);
+    // The service's own computer (pc) by an empty identifier and by its key,
+    // then a remote computer: the same resources with the computer prefix.
+    for (std::string pc : {std::string(), std::string("localhost"), t.remote()}) {
+        bool local = pc.empty() || pc == "localhost";
+        std::string p = local ? "/api/" : "/api/computer/" + pc + "/";
+        std::string d = local ? t.local() : t.sim.deviceIds(pc).at(0);
         std::string dev = p + "device/" + d;
         const std::string confirm = R"({"confirm":1})";
         const std::vector<Row> rows = {
-            {[&] { c.getVersion(computer); }, "GET", local ? "/api" : "/api/computer/" + computer,
-             ""},
-            {[&] { c.getDeviceList(computer); }, "GET", p + "device", ""},
-            {[&] { c.getDeviceDetail(computer, d); }, "GET", dev, ""},
-            {[&] { c.getDeviceConfig(computer, d); }, "GET", dev + "/config", ""},
-            {[&] { c.getDeviceConfig(computer, 2, -1); }, "GET", p + "device/config/2", ""},
-            {[&] { c.getDeviceConfig(computer, 2, 11); }, "GET", p + "device/config/2/11", ""},
-            {[&] { c.putDeviceUser(computer, d, "Ann \"A\" \\ B", "Lab"); }, "PUT", dev + "/user",
+            {[&] { c.getVersion(pc); }, "GET", local ? "/api" : "/api/computer/" + pc, ""},
+            {[&] { c.getDeviceList(pc); }, "GET", p + "device", ""},
+            {[&] { c.getDeviceDetail(pc, d); }, "GET", dev, ""},
+            {[&] { c.getDeviceConfig(pc, d); }, "GET", dev + "/config", ""},
+            {[&] { c.getDeviceConfig(pc, 2, -1); }, "GET", p + "device/config/2", ""},
+            {[&] { c.getDeviceConfig(pc, 2, 11); }, "GET", p + "device/config/2/11", ""},
+            {[&] { c.putDeviceUser(pc, d, "Ann \"A\" \\ B", "Lab"); }, "PUT", dev + "/user",
              R"({"userName":"Ann \"A\" \\ B","userProd":"Lab"})"},
-            {[&] { c.putDeviceShutdown(computer, d); }, "PUT", dev + "/shutdown", confirm},
-            {[&] { c.delDeviceShutdown(computer, d); }, "DELETE", dev + "/shutdown", confirm},
-            {[&] { c.putDeviceDischarge(computer, d); }, "PUT", dev + "/discharge", confirm},
-            {[&] { c.putDeviceSetLineSense(computer, d, 2); }, "PUT", dev + "/linesense",
+            {[&] { c.putDeviceShutdown(pc, d); }, "PUT", dev + "/shutdown", confirm},
+            {[&] { c.delDeviceShutdown(pc, d); }, "DELETE", dev + "/shutdown", confirm},
+            {[&] { c.putDeviceDischarge(pc, d); }, "PUT", dev + "/discharge", confirm},
+            {[&] { c.putDeviceSetLineSense(pc, d, 2); }, "PUT", dev + "/linesense",
              R"({"confirm":1,"lineSense":2})"},
-            {[&] { c.putDeviceSetICBattery(computer, d, 3); }, "PUT", dev + "/icBattery",
+            {[&] { c.putDeviceSetICBattery(pc, d, 3); }, "PUT", dev + "/icBattery",
              R"({"confirm":1,"icBattery":3})"},
-            {[&] { c.putChangeColor(computer, d, 255, 0, 10, true); }, "PUT", dev + "/color",
+            {[&] { c.putChangeColor(pc, d, 255, 0, 10, true); }, "PUT", dev + "/color",
              R"({"blue":10,"confirm":1,"green":0,"random":1,"red":255})"},
-            {[&] { c.getDeviceLog(computer, d); }, "GET", dev + "/log", ""},
-            {[&] { c.getDeviceLogHour(computer, d); }, "GET", dev + "/histlog/hour", ""},
-            {[&] { c.getDeviceLogDay(computer, d); }, "GET", dev + "/histlog/day", ""},
-            {[&] { c.getDeviceLogMonth(computer, d); }, "GET", dev + "/histlog/month", ""},
-            {[&] { c.getMailConfig(computer, d); }, "GET", dev + "/mailcfg", ""},
-            {[&] { c.postMailConfig(computer, d, mail); }, "POST", dev + "/mailcfg",
-             mail.toJson().toString()},
-            {[&] { c.putMailTest(computer, d); }, "PUT", dev + "/mailtest", confirm},
-            {[&] { c.delMailTest(computer, d); }, "DELETE", dev + "/mailtest", confirm},
-            {[&] { c.getDialerConfig(computer, d); }, "GET", dev + "/dialcfg", ""},
-            {[&] { c.postDialerConfig(computer, d, dial); }, "POST", dev + "/dialcfg",
-             dial.toJson().toString()},
-            {[&] { c.getShutdownConfig(computer, d); }, "GET", dev + "/shutcfg", ""},
-            {[&] { c.postShutdownConfig(computer, d, shut); }, "POST", dev + "/shutcfg",
-             shut.toJson().toString()},
-            {[&] { c.getCustoviaConfig(computer); }, "GET", p + "cuscfg", ""},
-            {[&] { c.postCustoviaConfig(computer, cus); }, "POST", p + "cuscfg",
-             cus.toJson().toString()},
-            {[&] { c.getNotifyConfig(computer); }, "GET", p + "notifycfg", ""},
-            {[&] { c.postNotifyConfig(computer, notify); }, "POST", p + "notifycfg",
-             notify.toJson().toString()},
-            {[&] { c.delDevice(computer, d); }, "DELETE", dev, confirm}};
+            {[&] { c.getDeviceLog(pc, d); }, "GET", dev + "/log", ""},
+            {[&] { c.getDeviceLogHour(pc, d); }, "GET", dev + "/histlog/hour", ""},
+            {[&] { c.getDeviceLogDay(pc, d); }, "GET", dev + "/histlog/day", ""},
+            {[&] { c.getDeviceLogMonth(pc, d); }, "GET", dev + "/histlog/month", ""},
+            {[&] { c.getMailConfig(pc, d); }, "GET", dev + "/mailcfg", ""},
+            {[&] { c.postMailConfig(pc, d, mail); }, "POST", dev + "/mailcfg", js(mail)},
+            {[&] { c.putMailTest(pc, d); }, "PUT", dev + "/mailtest", confirm},
+            {[&] { c.delMailTest(pc, d); }, "DELETE", dev + "/mailtest", confirm},
+            {[&] { c.getDialerConfig(pc, d); }, "GET", dev + "/dialcfg", ""},
+            {[&] { c.postDialerConfig(pc, d, dial); }, "POST", dev + "/dialcfg", js(dial)},
+            {[&] { c.getShutdownConfig(pc, d); }, "GET", dev + "/shutcfg", ""},
+            {[&] { c.postShutdownConfig(pc, d, shut); }, "POST", dev + "/shutcfg", js(shut)},
+            {[&] { c.getCustoviaConfig(pc); }, "GET", p + "cuscfg", ""},
+            {[&] { c.postCustoviaConfig(pc, cus); }, "POST", p + "cuscfg", js(cus)},
+            {[&] { c.getNotifyConfig(pc); }, "GET", p + "notifycfg", ""},
+            {[&] { c.postNotifyConfig(pc, notify); }, "POST", p + "notifycfg", js(notify)},
+            {[&] { c.delDevice(pc, d); }, "DELETE", dev, confirm}};
         for (const Row& row : rows) {
             try {
                 row.call();
             } catch (...) {
                 // Only what was sent matters here.
             }
-            expected.push_back(row.sent);
+            expected.push_back(row);
         }
     }
 
@@ -110,9 +104,8 @@ TEST(MonitRequests, EveryRequestSendsItsMethodPathBodyAndHeaders) {
     const std::string agent = "Custovia/8.9.2 (" + tkl::System::getOsInfo().fullName + ")";
     for (std::size_t i = 0; i < journal.size(); ++i) {
         SCOPED_TRACE(expected[i].method + " " + expected[i].path);
-        EXPECT_EQ(journal[i].method, expected[i].method);
-        EXPECT_EQ(journal[i].path, expected[i].path);
-        EXPECT_EQ(journal[i].body, expected[i].body);
+        EXPECT_EQ(std::tie(journal[i].method, journal[i].path, journal[i].body),
+                  std::tie(expected[i].method, expected[i].path, expected[i].body));
         EXPECT_EQ(journal[i].userAgent, agent);
         EXPECT_EQ(journal[i].accept, "application/json");
         if (!expected[i].body.empty()) {
@@ -121,19 +114,18 @@ TEST(MonitRequests, EveryRequestSendsItsMethodPathBodyAndHeaders) {
     }
 }
 
-TEST(MonitRequests, IdentifiersStayOneSegmentOfThePath) {
+TEST_F(MonitRequests, IdentifiersStayOneSegmentOfThePath) {
     EXPECT_EQ(MonitClient::pathSegment("UPS-1_a.b~c:d@e!$&'()*+,;="), "UPS-1_a.b~c:d@e!$&'()*+,;=");
     EXPECT_EQ(MonitClient::pathSegment("192.168.1.20"), "192.168.1.20");
     EXPECT_EQ(MonitClient::pathSegment("a b/c%d?e#f"), "a%20b%2Fc%25d%3Fe%23f");
     EXPECT_EQ(MonitClient::pathSegment(".."), "%2E%2E");
 
-    SimClient t;
-    t.client.getApiUri();
+    c.getApiUri();
     std::uint64_t seq = t.sim.lastSeq();
     for (const char* id : {"x?y#z", "..", "a/b"}) {
-        EXPECT_THROW(t.client.putDeviceShutdown("", id), tkl::IOException);  // unknown device
+        EXPECT_THROW(c.putDeviceShutdown("", id), tkl::IOException);  // unknown device
     }
-    EXPECT_THROW(t.client.getVersion("../.."), tkl::IOException);
+    EXPECT_THROW(c.getVersion("../.."), tkl::IOException);
     std::vector<JournalEntry> journal = t.since(seq);
     ASSERT_EQ(journal.size(), 4u);
     EXPECT_EQ(journal[0].path, "/api/device/x?y#z/shutdown");
@@ -143,86 +135,66 @@ TEST(MonitRequests, IdentifiersStayOneSegmentOfThePath) {
     EXPECT_EQ(journal[3].path, "/api/computer/../..");
 }
 
-TEST(MonitRequests, DeviceOperationsRefuseAMissingIdBeforeSendingAnything) {
-    SimClient t;
-    t.client.refreshNow();
+TEST_F(MonitRequests, DeviceOperationsRefuseAMissingIdAndReportTheirOwnFailures) {
+    c.refreshNow();
+    const std::string d = t.local();
+    const std::string missing = "Device id <" + d + "> not found.";
+    // Each device operation and the message it fails with while the service
+    // answers 500 (none: it reads the cache).
+    const std::vector<std::pair<std::function<void(const char*)>, std::string>> ops = {
+        {[&](const char* id) { c.getDevice(nullptr, id); }, ""},
+        {[&](const char* id) { c.deleteDevice(nullptr, id); }, missing},
+        {[&](const char* id) { c.getDeviceConfig(nullptr, id); }, ""},
+        {[&](const char* id) { c.getRegressive(nullptr, id); }, ""},
+        {[&](const char* id) { c.changeUser(nullptr, id, "a", "b"); }, missing},
+        {[&](const char* id) { c.changeColor(nullptr, id, 1, 2, 3, true); }, missing},
+        {[&](const char* id) { c.getDeviceLog(nullptr, id); }, ""},
+        {[&](const char* id) { c.getDeviceLogHour(nullptr, id); }, ""},
+        {[&](const char* id) { c.getDeviceLogDay(nullptr, id); }, ""},
+        {[&](const char* id) { c.getDeviceLogMonth(nullptr, id); }, ""},
+        {[&](const char* id) { c.getMailConfig(nullptr, id); }, ""},
+        {[&](const char* id) { c.updMailConfig(nullptr, id, DeviceMailCfg()); },
+         "Error: post <config/email> not found."},
+        {[&](const char* id) { c.mailTest(nullptr, id); },
+         "Error: put <config/email/test> not found."},
+        {[&](const char* id) { c.cancelMailTest(nullptr, id); },
+         "Error: delete <config/email/cancel> not found."},
+        {[&](const char* id) { c.getDialerConfig(nullptr, id); }, ""},
+        {[&](const char* id) { c.updDialerConfig(nullptr, id, DeviceDialCfg()); }, missing},
+        {[&](const char* id) { c.getShutdownConfig(nullptr, id); }, ""},
+        {[&](const char* id) { c.updShutdownConfig(nullptr, id, DeviceShutCfg()); }, missing},
+        {[&](const char* id) { c.manualShutdown(nullptr, id); }, missing},
+        {[&](const char* id) { c.cancelShutdown(nullptr, id); }, missing},
+        {[&](const char* id) { c.manualDischarge(nullptr, id); }, missing},
+        {[&](const char* id) { c.setLineSense(nullptr, id, 1); }, missing},
+        {[&](const char* id) { c.setICBattery(nullptr, id, 1); }, missing}};
     std::uint64_t seq = t.sim.lastSeq();
-    MonitClient& c = t.client;
-    const char* invalid = "Device id <null> or <empty> not found.";
-    for (const char* d : {static_cast<const char*>(nullptr), ""}) {
-        std::vector<std::function<void()>> calls = {
-            [&] { c.getDevice(nullptr, d); },
-            [&] { c.deleteDevice(nullptr, d); },
-            [&] { c.getDeviceConfig(nullptr, d); },
-            [&] { c.getRegressive(nullptr, d); },
-            [&] { c.changeUser(nullptr, d, "a", "b"); },
-            [&] { c.changeColor(nullptr, d, 1, 2, 3, false); },
-            [&] { c.getDeviceLog(nullptr, d); },
-            [&] { c.getDeviceLogHour(nullptr, d); },
-            [&] { c.getDeviceLogDay(nullptr, d); },
-            [&] { c.getDeviceLogMonth(nullptr, d); },
-            [&] { c.getMailConfig(nullptr, d); },
-            [&] { c.updMailConfig(nullptr, d, DeviceMailCfg()); },
-            [&] { c.mailTest(nullptr, d); },
-            [&] { c.cancelMailTest(nullptr, d); },
-            [&] { c.getDialerConfig(nullptr, d); },
-            [&] { c.updDialerConfig(nullptr, d, DeviceDialCfg()); },
-            [&] { c.getShutdownConfig(nullptr, d); },
-            [&] { c.updShutdownConfig(nullptr, d, DeviceShutCfg()); },
-            [&] { c.manualShutdown(nullptr, d); },
-            [&] { c.cancelShutdown(nullptr, d); },
-            [&] { c.manualDischarge(nullptr, d); },
-            [&] { c.setLineSense(nullptr, d, 1); },
-            [&] { c.setICBattery(nullptr, d, 1); }};
-        for (const auto& call : calls) {
-            expectError<tkl::InvalidArgumentException>(call, -202, invalid);
+    for (const auto& op : ops) {
+        for (const char* id : {static_cast<const char*>(nullptr), ""}) {
+            expectError<tkl::InvalidArgumentException>([&] { op.first(id); }, -202,
+                                                       "Device id <null> or <empty> not found.");
         }
     }
-    EXPECT_TRUE(t.since(seq).empty());
     // The histories are never asked for: a valid id answers empty, silently.
-    EXPECT_TRUE(c.getDeviceLog(nullptr, t.local().c_str()).empty());
-    EXPECT_TRUE(c.getDeviceLogMonth("", t.local().c_str()).empty());
+    EXPECT_TRUE(c.getDeviceLog(nullptr, d.c_str()).empty());
+    EXPECT_TRUE(c.getDeviceLogMonth("", d.c_str()).empty());
     EXPECT_TRUE(t.since(seq).empty());
-}
 
-TEST(MonitRequests, FailedCommandsReportTheirOwnErrors) {
-    SimClient t;
-    t.client.refreshNow();
-    MonitClient& c = t.client;
-    const std::string d = t.local();
-    const char* id = d.c_str();
-    const std::string deviceMissing = "Device id <" + d + "> not found.";
-
-    t.sim.addFault(fault(FaultKind::Status));
-    struct Case {
-        std::function<void()> call;
-        std::string message;
-    };
-    std::vector<Case> cases = {
-        {[&] { c.deleteDevice(nullptr, id); }, deviceMissing},
-        {[&] { c.changeUser(nullptr, id, "a", "b"); }, deviceMissing},
-        {[&] { c.changeColor(nullptr, id, 1, 2, 3, true); }, deviceMissing},
-        {[&] { c.updDialerConfig(nullptr, id, DeviceDialCfg()); }, deviceMissing},
-        {[&] { c.updShutdownConfig(nullptr, id, DeviceShutCfg()); }, deviceMissing},
-        {[&] { c.manualShutdown(nullptr, id); }, deviceMissing},
-        {[&] { c.cancelShutdown(nullptr, id); }, deviceMissing},
-        {[&] { c.manualDischarge(nullptr, id); }, deviceMissing},
-        {[&] { c.setLineSense(nullptr, id, 1); }, deviceMissing},
-        {[&] { c.setICBattery(nullptr, id, 1); }, deviceMissing},
-        {[&] { c.updMailConfig(nullptr, id, DeviceMailCfg()); },
-         "Error: post <config/email> not found."},
-        {[&] { c.mailTest(nullptr, id); }, "Error: put <config/email/test> not found."},
-        {[&] { c.cancelMailTest(nullptr, id); }, "Error: delete <config/email/cancel> not found."},
-        {[&] { c.getDeviceConfigByModel(nullptr, 2, 10); },
-         "Error: devices config for <empty> not found."},
-        {[&] { c.getDeviceConfigByModel("", 2, 10); }, "Error: devices config for <> not found."},
-        {[&] { c.getDeviceConfigByModel(t.remote().c_str(), 2, 10); },
-         "Error: devices config for <" + t.remote() + "> not found."}};
-    std::uint64_t seq = t.sim.lastSeq();
-    for (const Case& each : cases) {
-        expectError<tkl::NotFoundException>(each.call, -302, each.message);
+    t.sim.addFault(fault("status"));
+    std::size_t commands = 0;
+    for (const auto& op : ops) {
+        if (!op.second.empty()) {
+            expectError<tkl::NotFoundException>([&] { op.first(d.c_str()); }, -302, op.second);
+            ++commands;
+        }
     }
-    EXPECT_EQ(t.since(seq).size(), cases.size());
+    for (const std::string& computer : {std::string("empty"), std::string(), t.remote()}) {
+        const char* name = computer == "empty" ? nullptr : computer.c_str();
+        expectError<tkl::NotFoundException>(
+            [&] { c.getDeviceConfigByModel(name, 2, 10); }, -302,
+            "Error: devices config for <" + computer + "> not found.");
+    }
+    EXPECT_EQ(t.since(seq).size(), commands + 3);
 
     // The product and notification settings swallow the failure; the
     // request was sent all the same.
@@ -237,17 +209,18 @@ TEST(MonitRequests, FailedCommandsReportTheirOwnErrors) {
     // The requests themselves raise -320 with the status.
     expectError<tkl::IOException>([&] { c.delDevice("", d); }, -320, "HTTP Error 500");
     t.sim.clearFaults();
-    t.sim.addFault(fault(FaultKind::Status, "", 404));
+    t.sim.addFault(fault("status=404"));
     expectError<tkl::IOException>([&] { c.getVersion(""); }, -320, "HTTP Error 404");
-    expectError<tkl::NotFoundException>([&] { c.deleteDevice(id); }, -302, deviceMissing);
+    expectError<tkl::NotFoundException>([&] { c.deleteDevice(d.c_str()); }, -302,
+                                        "Device id <" + d + "> not found.");
 
     // Once the service answers again, so do the commands.
     t.sim.clearFaults();
-    EXPECT_NO_THROW(c.changeColor(id, 0, 128, 255, false));
+    EXPECT_NO_THROW(c.changeColor(d.c_str(), 0, 128, 255, false));
     EXPECT_NO_THROW(c.getDeviceConfigByModel(2, 10));
 }
 
-TEST(MonitRequests, UnreachableAndHangingServices) {
+TEST_F(MonitRequests, UnreachableAndHangingServices) {
     // Nothing listens on the discard port: every request fails in the transfer.
     MonitClient refused;
     refused.setRefreshInterval(3600 * 1000);
@@ -263,25 +236,24 @@ TEST(MonitRequests, UnreachableAndHangingServices) {
 
     // A command waiting on a hanging service fails when the service goes
     // away, instead of reporting success.
-    SimClient t;
-    t.client.refreshNow();
-    t.sim.addFault(fault(FaultKind::Hang, "device/", 0));
+    c.refreshNow();
+    t.sim.addFault(fault("hang@device/"));
     std::string d = t.local();
     auto pending = std::async(std::launch::async, [&] {
         try {
-            t.client.manualShutdown(nullptr, d.c_str());
+            c.manualShutdown(nullptr, d.c_str());
             return std::string("no error");
         } catch (const tkl::Exception& e) {
             return std::to_string(e.code()) + " " + e.message();
         }
     });
-    ASSERT_TRUE(montest::waitFor([&] { return t.sim.hangingCount() != 0; }));
+    ASSERT_TRUE(waitFor([&] { return t.sim.hangingCount() != 0; }));
     ASSERT_EQ(t.sim.hangingCount(), 1);
     t.sim.stop();
     EXPECT_EQ(pending.get(), "-302 Device id <" + d + "> not found.");
 }
 
-TEST(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {
+TEST_F(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {
     EXPECT_EQ(MonitClient::maskPasswords(
                   R"(content: "{"id":"U1","password":"a\"b:c","SmtpPassWord" : "x","to":"p"}")"),
               R"(content: "{"id":"U1","password":"******","SmtpPassWord" : "******","to":"p"}")");
@@ -292,35 +264,26 @@ TEST(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {
     tlstest::ErrorLog log(folder.path(), tkl::LogLevel::Trace);
     MonitClient idle;
     expectError<tkl::IOException>([&] { idle.getVersion(""); }, -320, "Client not running");
-    EXPECT_NE(log.text().find("[ERROR] {monitclient} MonitClient: <getVersion> . Error: Client "
-                              "not running\n"),
-              std::string::npos)
-        << log.text();
+    EXPECT_HAS(log.text(),
+               "[ERROR] {monitclient} MonitClient: <getVersion> . Error: Client "
+               "not running\n");
 
-    SimClient t;
-    t.client.getApiUri();
+    c.getApiUri();
     DeviceMailCfg mail;
-    mail.server = "smtp.example.org";
-    mail.username = "ups";
-    mail.auth = 1;
     mail.password = "Se\"cr3t";
-    t.client.postMailConfig("", t.local(), mail);
-    EXPECT_EQ(t.client.getMailConfig("", t.local()).password, mail.password);
-    t.sim.addFault(fault(FaultKind::Status, "notifycfg", 503));
-    EXPECT_THROW(t.client.getNotifyConfig(std::string()), tkl::IOException);
+    c.postMailConfig("", t.local(), mail);
+    EXPECT_EQ(c.getMailConfig("", t.local()).password, mail.password);
+    t.sim.addFault(fault("status=503@notifycfg"));
+    EXPECT_THROW(c.getNotifyConfig(std::string()), tkl::IOException);
 
     std::string text = log.text();
     std::string url = t.sim.url() + "/api/device/" + t.local() + "/mailcfg";
-    EXPECT_NE(text.find("[TRACE] {monitclient} MonitClient: <getMailConfig> Request: url: \"" +
-                        url + "\""),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(" Response: status: \"200\""), std::string::npos) << text;
-    EXPECT_NE(text.find(R"("password":"******")"), std::string::npos) << text;
+    EXPECT_HAS(text,
+               "[TRACE] {monitclient} MonitClient: <getMailConfig> Request: url: \"" + url + "\"");
+    EXPECT_HAS(text, " Response: status: \"200\"");
+    EXPECT_HAS(text, R"("password":"******")");
     EXPECT_EQ(text.find("cr3t"), std::string::npos) << text;
-    EXPECT_NE(text.find("[ERROR] {monitclient} MonitClient: <getNotifyConfig> Request: url: \"" +
-                        t.sim.url() + "/api/notifycfg\""),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(". Error: HTTP Error 503\n"), std::string::npos) << text;
+    EXPECT_HAS(text, "[ERROR] {monitclient} MonitClient: <getNotifyConfig> Request: url: \"" +
+                         t.sim.url() + "/api/notifycfg\"");
+    EXPECT_HAS(text, ". Error: HTTP Error 503\n");
 }

@@ -1,20 +1,16 @@
 // The monitoring interface of the simulator, through real HTTP requests.
-#include "sim/SimClient.h"
-#include "sim/Simulator.h"
-
-#include <gtest/gtest.h>
-
-#include <QJsonArray>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-using custovia::sim::Options;
-using custovia::sim::Simulator;
-using simtest::Client;
-using simtest::Reply;
+#include <QJsonArray>
+
+#include <set>
+
+#include "SimClient.h"
+
+using namespace simtest;
 
 namespace {
 
@@ -49,8 +45,11 @@ protected:
         EXPECT_EQ(r.status, 200) << path << " " << r.body;
         return r.json();
     }
-    // The unit's record and its countdown, as its detail answers them.
+    // The unit's record, one value of it, and its countdown, as its detail answers them.
     QJsonObject unit(int i) { return getJson("/api/device/" + ids_[i])["device"].toObject(); }
+    double at(int i, const char* group, const char* key) {
+        return unit(i)[group].toObject()[key].toDouble();
+    }
     QJsonObject countdown(int i) {
         return getJson("/api/device/" + ids_[i])["regressive"].toObject();
     }
@@ -82,31 +81,16 @@ std::string rawExchange(int port, const std::string& bytes) {
     timeval tv{10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
     std::string got;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
-        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    char buf[4096];
+    ssize_t n = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    if (n == 0 && send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) {
         shutdown(fd, SHUT_WR);
-        char buf[4096];
-        ssize_t n;
         while ((n = recv(fd, buf, sizeof(buf), 0)) > 0) {
             got.append(buf, static_cast<std::size_t>(n));
         }
     }
     close(fd);
     return got;
-}
-
-void expectDeviceForm(const QJsonObject& d) {
-    for (const char* key : {"id", "family", "model", "version", "idPc", "last", "name", "userName",
-                            "userProd", "protocol", "port", "vars", "status", "failures"}) {
-        EXPECT_TRUE(d.contains(key)) << key;
-    }
-    EXPECT_EQ(d["protocol"].toString(), d["protocol"].toString().toLower());
-    EXPECT_EQ(d["vars"].toObject().size(), 21);
-    EXPECT_EQ(d["status"].toObject().size(), 25);
-    EXPECT_EQ(d["failures"].toObject().size(), 12);
-    EXPECT_TRUE(d["status"].toObject()["connected"].isDouble());  // booleans travel as numbers
-    EXPECT_EQ(d["status"].toObject()["connected"].toInt(), 1);
-    EXPECT_GE(d["last"].toDouble(), static_cast<double>(kStart));  // milliseconds
 }
 
 }  // namespace
@@ -128,11 +112,21 @@ TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) 
         ASSERT_FALSE(devices.isEmpty());
         std::string id = devices[0].toObject()["id"].toString().toStdString();
         std::string dev = prefix + "device/" + id;
-        QJsonObject det = getJson(dev);
-        expectDeviceForm(det["device"].toObject());
+        QJsonObject det = getJson(dev), d = det["device"].toObject();
+        for (const char* key : {"id", "family", "model", "version", "idPc", "name", "userName",
+                                "userProd", "protocol", "port"}) {
+            EXPECT_TRUE(d.contains(key)) << key;
+        }
+        EXPECT_EQ(d["protocol"].toString(), d["protocol"].toString().toLower());
+        EXPECT_EQ(d["vars"].toObject().size(), 21);
+        EXPECT_EQ(d["status"].toObject().size(), 25);
+        EXPECT_EQ(d["failures"].toObject().size(), 12);
+        EXPECT_TRUE(d["status"].toObject()["connected"].isDouble());  // booleans travel as numbers
+        EXPECT_EQ(d["status"].toObject()["connected"].toInt(), 1);
+        EXPECT_GE(d["last"].toDouble(), static_cast<double>(kStart));  // milliseconds
         EXPECT_EQ(det["regressive"].toObject()["value"].toInt(), -1);
         QJsonObject config = getJson(dev + "/config");
-        EXPECT_EQ(config["family"], det["device"].toObject()["family"]);
+        EXPECT_EQ(config["family"], d["family"]);
         EXPECT_EQ(config["caps"].toObject().size(), 30);
         EXPECT_EQ(getJson(dev + "/mailcfg")["id"].toString().toStdString(), id);
         EXPECT_EQ(getJson(dev + "/dialcfg").size(), 12);
@@ -172,7 +166,7 @@ TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBack) {
     EXPECT_EQ(getJson("/api/computer/" + remote + "/notifycfg")["option"].toInt(), 1);
 }
 
-TEST_F(Catalogue, ManualShutdownCountsDownFromTheSettingsAndCancelStopsIt) {
+TEST_F(Catalogue, ShutdownsCountDownFromTheSettingsAndCancelStopsThem) {
     std::string settings = R"({"enabled":1,"counterManual":7,"devShutEnabled":1,"devShutTimer":3})";
     ASSERT_EQ(send("POST", "/shutcfg", settings), 200);
     ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
@@ -181,27 +175,34 @@ TEST_F(Catalogue, ManualShutdownCountsDownFromTheSettingsAndCancelStopsIt) {
     EXPECT_EQ(countdown(0), running(1, 4000));
     ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
     EXPECT_EQ(countdown(0), running(0, -1));
-    EXPECT_EQ(unit(0)["status"].toObject()["shutdownTimerActive"].toInt(), 0);
+    EXPECT_EQ(at(0, "status", "shutdownTimerActive"), 0);
 
     // Run out: the shutdown begins, the unit's timer runs, then the output goes off.
     ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
     sim_->advance(8);
     EXPECT_EQ(countdown(0), running(1, 0, 1));
-    EXPECT_EQ(unit(0)["status"].toObject()["inShutdown"].toInt(), 1);
+    EXPECT_EQ(at(0, "status", "inShutdown"), 1);
     sim_->advance(4);
-    QJsonObject off = unit(0);
-    EXPECT_EQ(off["vars"].toObject()["vOutput"].toDouble(), 0.0);
-    EXPECT_EQ(off["status"].toObject()["opStandBy"].toInt(), 1);
+    EXPECT_EQ(at(0, "vars", "vOutput"), 0.0);
+    EXPECT_EQ(at(0, "status", "opStandBy"), 1);
     ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
-    EXPECT_GT(unit(0)["vars"].toObject()["vOutput"].toDouble(), 200);
+    EXPECT_GT(at(0, "vars", "vOutput"), 200);
+
+    // An outage starts the battery countdown while shutdown management is on.
+    ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":1,"counterOpBattery":30})"), 200);
+    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":")" + ids_[0] + "\"}").status, 200);
+    EXPECT_EQ(countdown(0), running(2, 30000));
+    EXPECT_EQ(at(2, "status", "opBattery"), 0);  // the others keep mains
+    EXPECT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":"NOPE"})").status, 404);
+    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":0})").status, 200);
+    EXPECT_EQ(countdown(0), running(0, -1));
 }
 
 TEST_F(Catalogue, CommandsChangeTheUnit) {
     std::string small = "/api/device/" + ids_[1];
     ASSERT_EQ(send("PUT", "/discharge", R"({"confirm":1})"), 200);
-    QJsonObject status = unit(0)["status"].toObject();
-    EXPECT_EQ(status["opCheckup"].toInt(), 1);
-    EXPECT_EQ(status["opBattery"].toInt(), 1);
+    EXPECT_EQ(at(0, "status", "opCheckup"), 1);
+    EXPECT_EQ(at(0, "status", "opBattery"), 1);
     EXPECT_EQ(http_->put(small + "/discharge", R"({"confirm":1})").status, 409);
     EXPECT_EQ(http_->put(small + "/linesense", R"({"confirm":1,"lineSense":1})").status, 409);
 
@@ -212,10 +213,9 @@ TEST_F(Catalogue, CommandsChangeTheUnit) {
               200);
     ASSERT_EQ(send("PUT", "/user", R"({"userName":"Rack \u00e9 7","userProd":"Lab"})"), 200);
     QJsonObject d = unit(0);
-    QJsonObject vars = d["vars"].toObject();
     EXPECT_EQ(d["lineSense"].toInt(), 4);
-    EXPECT_EQ(vars["icBattery"].toInt(), 6);
-    EXPECT_EQ(vars["ledRed"].toInt(), 255);
+    EXPECT_EQ(d["vars"].toObject()["icBattery"].toInt(), 6);
+    EXPECT_EQ(d["vars"].toObject()["ledRed"].toInt(), 255);
     EXPECT_EQ(d["userName"].toString(), QString::fromUtf8("Rack \u00e9 7"));
 
     ASSERT_EQ(send("PUT", "/mailtest", R"({"confirm":1})"), 200);
@@ -233,35 +233,22 @@ TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) 
     ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":0})"), 200);
     ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"load", 0.5}, {"charge", 100}}));
     ASSERT_TRUE(sim_->setOutage(true));
-    QJsonObject d = unit(0);
-    EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 1);
-    EXPECT_EQ(d["vars"].toObject()["vInput"].toDouble(), 0.0);
-    EXPECT_GT(d["vars"].toObject()["vOutput"].toDouble(), 200);
+    EXPECT_EQ(at(0, "status", "opBattery"), 1);
+    EXPECT_EQ(at(0, "vars", "vInput"), 0.0);
+    EXPECT_GT(at(0, "vars", "vOutput"), 200);
 
     sim_->advance(60);
-    EXPECT_LT(unit(0)["vars"].toObject()["cBattery"].toDouble(), 100);
+    EXPECT_LT(at(0, "vars", "cBattery"), 100);
     sim_->advance(600);  // longer than the autonomy at half load
-    d = unit(0);
-    EXPECT_EQ(d["status"].toObject()["loBattery"].toInt(), 1);
-    EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 1);
-    EXPECT_EQ(d["vars"].toObject()["vOutput"].toDouble(), 0.0);
+    EXPECT_EQ(at(0, "status", "loBattery"), 1);
+    EXPECT_EQ(at(0, "failures", "endBattery"), 1);
+    EXPECT_EQ(at(0, "vars", "vOutput"), 0.0);
 
     ASSERT_TRUE(sim_->setOutage(false));
     sim_->advance(30);
-    d = unit(0);
-    EXPECT_EQ(d["status"].toObject()["opBattery"].toInt(), 0);
-    EXPECT_EQ(d["failures"].toObject()["endBattery"].toInt(), 0);
-    EXPECT_GT(d["vars"].toObject()["vInput"].toDouble(), 200);
-}
-
-TEST_F(Catalogue, OutageStartsTheBatteryCountdownWhenShutdownManagementIsOn) {
-    ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":1,"counterOpBattery":30})"), 200);
-    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":")" + ids_[0] + "\"}").status, 200);
-    EXPECT_EQ(countdown(0), running(2, 30000));
-    EXPECT_EQ(unit(2)["status"].toObject()["opBattery"].toInt(), 0);  // the others keep mains
-    EXPECT_EQ(http_->post("/_sim/outage", R"({"on":1,"device":"NOPE"})").status, 404);
-    ASSERT_EQ(http_->post("/_sim/outage", R"({"on":0})").status, 200);
-    EXPECT_EQ(countdown(0), running(0, -1));
+    EXPECT_EQ(at(0, "status", "opBattery"), 0);
+    EXPECT_EQ(at(0, "failures", "endBattery"), 0);
+    EXPECT_GT(at(0, "vars", "vInput"), 200);
 }
 
 TEST_F(Catalogue, CarefulAnswersToBadRequests) {

@@ -1,37 +1,17 @@
 // Fault injection, the journal and the control interface, over HTTP and HTTPS.
-#include "WaitFor.h"
-#include "sim/SimClient.h"
-#include "sim/Simulator.h"
-#include "sim/TlsCertificates.h"
-
-#include <gtest/gtest.h>
-
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <future>
 #include <mutex>
 #include <tuple>
 
-using custovia::sim::FaultKind;
-using custovia::sim::FaultRule;
-using custovia::sim::Options;
-using custovia::sim::Simulator;
-using simtest::Client;
-using simtest::Reply;
-using testsupport::waitFor;
+#include "SimClient.h"
+
+using namespace simtest;
 using namespace std::chrono_literals;
 
 namespace {
-
-FaultRule rule(FaultKind kind, const std::string& prefix, int count = -1) {
-    FaultRule r;
-    r.kind = kind;
-    r.prefix = prefix;
-    r.count = count;
-    return r;
-}
 
 // A started simulator with two units over plain HTTP or HTTPS (its
 // certificate its own authority), a client on it, and the statuses it
@@ -43,26 +23,16 @@ protected:
         Options o;
         o.devices = 2;
         o.realTime = false;
-        if (GetParam()) {
-            ASSERT_TRUE(folder_.isValid());
-            o.tlsCert = cert_ = folder_.filePath("cert.pem").toStdString();
-            o.tlsKey = folder_.filePath("key.pem").toStdString();
-            custovia::sim::CertificateRequest request;
-            request.names = {"127.0.0.1"};
-            request.authority = true;
-            custovia::sim::writeCertificate(request, {o.tlsCert, o.tlsKey});
-        }
-        o.onAnswered = [this](const custovia::sim::JournalEntry& e) {
+        o.onAnswered = [this](const JournalEntry& e) {
             std::lock_guard<std::mutex> lock(mutex_);
             answered_.push_back(e.status);
         };
-        sim_ = std::make_unique<Simulator>(o);
+        sim_ = std::make_unique<Simulator>(GetParam() ? https(folder_, o) : o);
         sim_->start();
         ASSERT_EQ(sim_->url().rfind(GetParam() ? "https://" : "http://", 0), 0u);
-        http_ = std::make_unique<Client>(sim_->url(), cert_);
+        http_ = std::make_unique<Client>(sim_->url(), sim_->options().tlsCert);
     }
     QTemporaryDir folder_;
-    std::string cert_;
     std::mutex mutex_;
     std::vector<int> answered_;
     std::unique_ptr<Simulator> sim_;
@@ -75,18 +45,15 @@ protected:
 #else
 #define CUSTOVIA_TRANSPORTS ::testing::Values(false)
 #endif
-std::string transportName(const ::testing::TestParamInfo<bool>& info) {
-    return info.param ? "https" : "http";
-}
-INSTANTIATE_TEST_SUITE_P(Over, SimTest, CUSTOVIA_TRANSPORTS, transportName);
+INSTANTIATE_TEST_SUITE_P(Over, SimTest, CUSTOVIA_TRANSPORTS,
+                         [](const auto& info) { return info.param ? "https" : "http"; });
 
 }  // namespace
 
 TEST_P(SimTest, FaultStatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
-    sim_->addFault(rule(FaultKind::Status, "notifycfg", 2));  // below the interface root
-    FaultRule post = rule(FaultKind::Status, "/api/cuscfg");
+    sim_->addFault(fault("status*2@notifycfg"));  // below the interface root
+    FaultRule post = fault("status=418@/api/cuscfg");
     post.method = "POST";
-    post.status = 418;
     sim_->addFault(post);
 
     EXPECT_EQ(http_->get("/api/device").status, 200);
@@ -105,23 +72,19 @@ TEST_P(SimTest, FaultStatusRuleHitsOnlyMatchingRequestsAndOnlyItsCount) {
 TEST_P(SimTest, FaultBrokenAnswersMalformedTruncatedDroppedAndDelayed) {
     std::string full = http_->get("/api/device").body;
 
-    sim_->addFault(rule(FaultKind::Malformed, "device", 1));
+    sim_->addFault(fault("malformed*1@device"));
     Reply bad = http_->get("/api/device");
     EXPECT_EQ(bad.status, 200);
     EXPECT_FALSE(bad.isJson());
 
-    sim_->addFault(rule(FaultKind::Truncated, "device", 1));
+    sim_->addFault(fault("truncated*1@device"));
     Reply cut = http_->get("/api/device");
     EXPECT_EQ(cut.error, httplib::Error::Read);
     EXPECT_FALSE(cut.body.empty());
     EXPECT_LT(cut.body.size(), full.size());
     EXPECT_EQ(cut.body, full.substr(0, cut.body.size()));
 
-    FaultRule drop;
-    drop.kind = FaultKind::Drop;
-    drop.regex = "^/mon$";
-    drop.count = 1;
-    sim_->addFault(drop);
+    sim_->addFault(fault("drop*1~^/mon$"));
     Reply none = http_->get("/mon");
     EXPECT_EQ(none.error, httplib::Error::Read);
     EXPECT_EQ(none.status, 0);
@@ -134,23 +97,21 @@ TEST_P(SimTest, FaultBrokenAnswersMalformedTruncatedDroppedAndDelayed) {
     ASSERT_GE(journal.size(), 4u);
     EXPECT_EQ(journal[journal.size() - 3].status, 0);  // the dropped one got no answer
 
-    FaultRule slow = rule(FaultKind::Delay, "/mon");
-    slow.delayMs = 200;
-    sim_->addFault(slow);
+    sim_->addFault(fault("delay=200@/mon"));
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(http_->get("/mon").status, 200);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, 190ms);
 }
 
 TEST_P(SimTest, FaultHangHoldsRequestsUntilReleasedAndStopEndsThemPromptly) {
-    auto hang = [&](int count) {
-        sim_->addFault(rule(FaultKind::Hang, "/api/device", count));
+    auto hang = [&](const std::string& count) {
+        sim_->addFault(fault("hang" + count + "@/api/device"));
         auto hung = std::async(std::launch::async,
                                [&] { return Client(sim_->url()).get("/api/device").status; });
         EXPECT_TRUE(waitFor([&] { return sim_->hangingCount() == 1; }));
         return hung;
     };
-    auto released = hang(1);
+    auto released = hang("*1");
     EXPECT_EQ(http_->get("/mon").status, 200);  // others are served, over a kept-alive connection
     EXPECT_EQ(released.wait_for(100ms), std::future_status::timeout);
     EXPECT_EQ(http_->post("/_sim/release", "").json()["released"].toInt(), 1);
@@ -158,7 +119,7 @@ TEST_P(SimTest, FaultHangHoldsRequestsUntilReleasedAndStopEndsThemPromptly) {
     EXPECT_EQ(released.get(), 200);
 
     // A stop does not wait for hanging requests nor idle connections.
-    auto hung = hang(-1);
+    auto hung = hang("");
     auto stopped = std::async(std::launch::async, [&] { sim_->stop(); });
     ASSERT_EQ(stopped.wait_for(3s), std::future_status::ready);
     ASSERT_EQ(hung.wait_for(3s), std::future_status::ready);

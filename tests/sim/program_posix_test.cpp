@@ -1,30 +1,21 @@
 // The custovia-sim program: command line, first line, signals, busy port.
-#include "ChildProcess.h"
-#include "sim/SimClient.h"
-#include "sim/Simulator.h"
-
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 
 #include <chrono>
 #include <csignal>
-#include <string>
-#include <vector>
+
+#include "ChildProcess.h"
+#include "SimClient.h"
 
 using namespace std::chrono_literals;
-
-namespace {
 
 // custovia-sim run with these arguments.
 struct Program : testsupport::ChildProcess {
     explicit Program(const std::vector<std::string>& args)
         : ChildProcess(CUSTOVIA_SIM_PATH, args) {}
 };
-
-}  // namespace
 
 TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
     for (int sig : {SIGTERM, SIGINT}) {
@@ -61,23 +52,21 @@ TEST(Program, TlsServesHttpsWithASelfSignedCertificateItNames) {
 
     Program notAKey({"--port", "0", "--tls-cert", cert, "--tls-key", cert});
     EXPECT_EQ(notAKey.wait(10s), 1);
-    EXPECT_NE(notAKey.err().find("cannot use the key"), std::string::npos);
+    EXPECT_HAS(notAKey.err(), "cannot use the key");
     QFileInfo(QString::fromStdString(cert)).dir().removeRecursively();
 }
 
-TEST(Program, BusyPortFailsWithAClearMessage) {
+TEST(Program, BusyPortFailsWithAClearMessageUsageErrorsExitTwoHelpDescribesControl) {
     custovia::sim::Simulator busy;
     busy.start();
     std::string port = std::to_string(busy.port());
-    Program p({"--port", port});
-    EXPECT_EQ(p.wait(10s), 1);
-    std::string err = p.err();
-    EXPECT_NE(err.find("cannot listen on 127.0.0.1:" + port), std::string::npos) << err;
-    EXPECT_NE(err.find("in use"), std::string::npos) << err;
-    EXPECT_EQ(p.out(), "");  // no URL for a service that is not there
-}
+    Program taken({"--port", port});
+    EXPECT_EQ(taken.wait(10s), 1);
+    std::string err = taken.err();
+    EXPECT_HAS(err, "cannot listen on 127.0.0.1:" + port);
+    EXPECT_HAS(err, "in use");
+    EXPECT_EQ(taken.out(), "");  // no URL for a service that is not there
 
-TEST(Program, UsageErrorsExitWithTwoAndHelpDescribesTheControlInterface) {
     for (std::vector<std::string> args :
          {std::vector<std::string>{"--bogus"},
           {"--devices", "many"},

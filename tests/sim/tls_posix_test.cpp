@@ -1,32 +1,19 @@
 // The simulator over TLS: a stop stays prompt while peers hang in their
 // handshake. (Faults, journal and control over HTTPS are in faults_test.)
-#include <gtest/gtest.h>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <future>
 
 #include "SimClient.h"
-#include "sim/Simulator.h"
-#include "sim/TlsCertificates.h"
 
 using namespace std::chrono_literals;
 
 TEST(SimTls, StopReturnsWhilePeersHangInTheHandshake) {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    custovia::sim::Options o;
-    o.tlsCert = folder.filePath("cert.pem").toStdString();
-    o.tlsKey = folder.filePath("key.pem").toStdString();
-    custovia::sim::CertificateRequest request;
-    request.names = {"127.0.0.1"};
-    custovia::sim::writeCertificate(request, {o.tlsCert, o.tlsKey});
-    custovia::sim::Simulator sim(o);
+    simtest::Simulator sim(simtest::https(folder));
     sim.start();
 
     // One peer connects and sends nothing, another half a client hello.
