@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,64 +26,46 @@ namespace {
 class FolderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root_ = new QTemporaryDir();
-        ASSERT_TRUE(root_->isValid());
-        ASSERT_TRUE(QDir(root_->path()).mkpath("xdg"));
-        ASSERT_TRUE(QDir(root_->path()).mkpath("home"));
+        ASSERT_TRUE(root.isValid() && QDir(root.path()).mkpath("xdg") &&
+                    QDir(root.path()).mkpath("home"));
         setenv("XDG_CONFIG_DIRS", path("xdg").c_str(), 1);
         setenv("XDG_CONFIG_HOME", path("user").c_str(), 1);
     }
-
-    static void TearDownTestSuite() {
-        delete root_;
-        root_ = nullptr;
-    }
-
     void SetUp() override {
-        QFile::remove(QString::fromStdString(settingsFile()));
+        removeSettings();
         setenv("HOME", path("home").c_str(), 1);
     }
-
     static std::string path(const std::string& name) {
-        return root_->path().toStdString() + "/" + name;
+        return root.path().toStdString() + "/" + name;
     }
-
-    static std::string settingsFile() { return path("xdg") + "/Moxtera.conf"; }
-
-    static void writeSettings(const std::string& text) { std::ofstream(settingsFile()) << text; }
-
+    static void writeSettings(const std::string& text) {
+        std::ofstream(path("xdg/Moxtera.conf")) << text;
+    }
+    static void removeSettings() { std::remove(path("xdg/Moxtera.conf").c_str()); }
     static std::string executableFolder() {
         const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
         return exe.substr(0, exe.rfind('/') + 1);
     }
-
-    static QTemporaryDir* root_;
+    static inline QTemporaryDir root;
 };
-
-QTemporaryDir* FolderTest::root_ = nullptr;
 
 }  // namespace
 
-TEST_F(FolderTest, ProductFolderComesFromTheVendorSettings) {
-    writeSettings("[CUSTOVIA]\nPATH=/opt/moxtera/custovia\n");
-    EXPECT_EQ(getProductFolder(), "/opt/moxtera/custovia/");
-
-    // A value that already ends with the separator gets no second one.
-    writeSettings("[CUSTOVIA]\nPATH=/srv/custovia/\n");
-    EXPECT_EQ(getProductFolder(), "/srv/custovia/");
-
-    // The settings file is UTF-8 text; the folder comes back byte for byte.
-    writeSettings("[CUSTOVIA]\nPATH=/opt/\u00dcberwachung\n");
-    EXPECT_EQ(getProductFolder(), "/opt/\u00dcberwachung/");
-}
-
-TEST_F(FolderTest, ProductFolderFallsBackToTheExecutableFolder) {
-    const std::string expected = executableFolder();
-    ASSERT_EQ(expected.front(), '/');
-    // No settings file, no group, no value, an empty value.
-    EXPECT_EQ(getProductFolder(), expected);
-    for (const char* text :
-         {"[OTHER]\nPATH=/opt/other\n", "[CUSTOVIA]\nHOME=/opt/other\n", "[CUSTOVIA]\nPATH=\n"}) {
+// The folder the vendor settings name, with one separator at its end, byte
+// for byte from the UTF-8 file; else the executable's folder.
+TEST_F(FolderTest, ProductFolderComesFromTheVendorSettingsOrTheExecutable) {
+    const std::string exe = executableFolder();
+    ASSERT_EQ(exe.front(), '/');
+    EXPECT_EQ(getProductFolder(), exe);  // no settings file
+    const std::pair<const char*, std::string> cases[] = {
+        {"[CUSTOVIA]\nPATH=/opt/moxtera/custovia\n", "/opt/moxtera/custovia/"},
+        {"[CUSTOVIA]\nPATH=/srv/custovia/\n", "/srv/custovia/"},
+        {"[CUSTOVIA]\nPATH=/opt/\u00dcberwachung\n", "/opt/\u00dcberwachung/"},
+        {"[OTHER]\nPATH=/opt/other\n", exe},
+        {"[CUSTOVIA]\nHOME=/opt/other\n", exe},
+        {"[CUSTOVIA]\nPATH=\n", exe},
+    };
+    for (const auto& [text, expected] : cases) {
         writeSettings(text);
         EXPECT_EQ(getProductFolder(), expected) << text;
     }
@@ -112,12 +94,19 @@ TEST(FolderSteps, FirstNonEmptyAnswerWinsAndFailuresAreSkipped) {
     EXPECT_EQ(firstFolder({[]() -> std::string { throw std::bad_alloc(); }}), "");
 }
 
-TEST_F(FolderTest, UserDataFolderIsBelowTheHomeFolder) {
+TEST_F(FolderTest, UserDataFolderIsBelowTheHomeFolderElseTheProductFolder) {
     EXPECT_EQ(getUserDataFolder(), path("home") + "/.custovia/");
     setenv("HOME", (path("home") + "/").c_str(), 1);
     EXPECT_EQ(getUserDataFolder(), path("home") + "/.custovia/");
     // Nothing is created.
     EXPECT_FALSE(QDir(QString::fromStdString(path("home") + "/.custovia")).exists());
+
+    // An empty HOME is taken as no home folder.
+    setenv("HOME", "", 1);
+    writeSettings("[CUSTOVIA]\nPATH=/opt/custovia\n");
+    EXPECT_EQ(getUserDataFolder(), "/opt/custovia/");
+    removeSettings();
+    EXPECT_EQ(getUserDataFolder(), executableFolder());
 
     // Without HOME the password database names the home folder.
     unsetenv("HOME");
@@ -128,12 +117,4 @@ TEST_F(FolderTest, UserDataFolderIsBelowTheHomeFolder) {
         home += '/';
     }
     EXPECT_EQ(getUserDataFolder(), home + ".custovia/");
-}
-
-TEST_F(FolderTest, UserDataFolderFallsBackToTheProductFolder) {
-    setenv("HOME", "", 1);
-    writeSettings("[CUSTOVIA]\nPATH=/opt/custovia\n");
-    EXPECT_EQ(getUserDataFolder(), "/opt/custovia/");
-    QFile::remove(QString::fromStdString(settingsFile()));
-    EXPECT_EQ(getUserDataFolder(), executableFolder());
 }

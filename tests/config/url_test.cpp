@@ -4,7 +4,7 @@
 
 using custovia::Url;
 
-TEST(Url, ParseTable) {
+TEST(Url, ParseAndTextForms) {
     struct Case {
         const char* text;
         bool ssl;
@@ -27,21 +27,19 @@ TEST(Url, ParseTable) {
     Url url("https://a:1");
     url.parse(static_cast<const char*>(nullptr));
     EXPECT_EQ(url.url(), "http://localhost:4470");
-    url = std::string("other:81");
-    EXPECT_EQ(url.url(), "http://other:81");
-}
-
-TEST(Url, TextForms) {
-    Url url;
     EXPECT_EQ(url.toString(),
               "url=\"http://localhost:4470\", host=\"localhost\", port=4470, ssl=0");
+    url = std::string("other:81");
+    EXPECT_EQ(url.url(), "http://other:81");
+
+    // Port 80 and port 0 are left out, whatever the scheme; no host, no address.
     url.ssl = true;
     url.port = 80;
-    EXPECT_EQ(url.url(), "https://localhost");
+    EXPECT_EQ(url.url(), "https://other");
     url.port = 443;
-    EXPECT_EQ(url.url(), "https://localhost:443");
+    EXPECT_EQ(url.url(), "https://other:443");
     url.port = 0;
-    EXPECT_EQ(url.url(), "https://localhost");
+    EXPECT_EQ(url.url(), "https://other");
     url.host.clear();
     EXPECT_EQ(url.url(), "");
 }

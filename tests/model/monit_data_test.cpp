@@ -55,41 +55,11 @@ std::string results(const MonitFlagsComparator& cmp) {
 
 }  // namespace
 
-TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecord) {
-    const LogEntry entry = readEntry(serviceEntry);
-    EXPECT_FLOAT_EQ(entry.vars.vInput, 230.5f);
-    EXPECT_TRUE(entry.flags.opBattery);
-    EXPECT_TRUE(entry.flags.connected);
-    EXPECT_FALSE(entry.flags.loBattery);
-    EXPECT_TRUE(entry.fail.overload);
-    EXPECT_FALSE(entry.fail.overtemp);
-
-    // A later read starts from scratch, and a missing event reads as 0.
-    const LogEntry bare = readEntry("{\"id\":\"X\"}");
-    EXPECT_EQ(bare.event, 0);
-    EXPECT_FALSE(bare.flags.opBattery);
-    EXPECT_FALSE(bare.fail.overload);
-}
-
-TEST(LogEntry, TextShowsLocalTimeAndOnlyKnownParts) {
-    const LogEntry entry = readEntry(serviceEntry);
-    {
-        ScopedTimeZone utc("UTC0");
-        EXPECT_EQ(entry.toString(), "id=AB12345678, dateTime=2021/03/04 10:20:30.123, event=17, " +
-                                        subRecords(entry));
-    }
-    ScopedTimeZone minusThree(kMinusThree);
-    EXPECT_EQ(entry.toString(),
-              "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
-
-    const LogEntry empty;
-    EXPECT_EQ(empty.toString(), "id=<unknown>, vars: {" + DeviceVars().toString() + "}, flags: {" +
-                                    DeviceFlags().toString() + "}, fail: {" +
-                                    DeviceFailFlags().toString() + "}");
-}
-
-TEST(LogEntry, WritesIdOnlyWithTenCharactersAndRoundTrips) {
+TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordAndWritesItBack) {
     LogEntry entry = readEntry(serviceEntry);
+    EXPECT_FLOAT_EQ(entry.vars.vInput, 230.5f);
+    EXPECT_TRUE(entry.flags.opBattery && entry.flags.connected && entry.fail.overload);
+    EXPECT_FALSE(entry.flags.loBattery || entry.fail.overtemp);
     const tkl::JsonObject json = entry.toJson();
     EXPECT_EQ(json.value("id").toString(), "AB12345678");
     EXPECT_EQ(json.value("event").toString(), "17");
@@ -97,11 +67,25 @@ TEST(LogEntry, WritesIdOnlyWithTenCharactersAndRoundTrips) {
     // The sub-records come back through the written form.
     EXPECT_EQ(readEntry(json.toString()).toString(), LogEntry(entry).toString());
 
+    // A later read starts from scratch, and a missing event reads as 0.
+    const LogEntry bare = readEntry("{\"id\":\"X\"}");
+    EXPECT_EQ(bare.event, 0);
+    EXPECT_FALSE(bare.flags.opBattery || bare.fail.overload);
+    EXPECT_EQ(LogEntry().toJson().value("event").toString(), "-1");
+
+    // The id is written only with ten characters.
     entry.id = "AB1234567";
     EXPECT_FALSE(entry.toJson().contains("id"));
     entry.id = "AB123456789";
     EXPECT_FALSE(entry.toJson().contains("id"));
-    EXPECT_EQ(LogEntry().toJson().value("event").toString(), "-1");
+}
+
+TEST(LogEntry, TextShowsLocalTimeAndOnlyKnownParts) {
+    const LogEntry entry = readEntry(serviceEntry);
+    ScopedTimeZone minusThree(kMinusThree);
+    EXPECT_EQ(entry.toString(),
+              "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
+    EXPECT_EQ(LogEntry().toString(), "id=<unknown>, " + subRecords(LogEntry()));
 }
 
 TEST(MonitFlagsComparator, ReportsEachFlagThatChangedInTheRightDirection) {
@@ -147,7 +131,6 @@ TEST(MonitData, ClearKeepsCountdownEntriesAndCopiesAreIndependent) {
     data.clear();
 
     EXPECT_EQ(data.regressiveCounter.str(), idleCounter);
-    EXPECT_EQ(data.regressiveCounter.entries().size(), 5u);
     EXPECT_EQ(data.remoteCtrlTimer, -1);
     EXPECT_EQ(data.actualRegressive.cause(), RegressiveCause::Failure);
     EXPECT_EQ(data.actualRegressive.str(),

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "JsonText.h"
+#include "WaitFor.h"
 #include "model/Regressive.h"
 #include "tkl/System.h"
 
@@ -15,31 +15,13 @@ using custovia::Regressive;
 using custovia::RegressiveCause;
 using custovia::RegressiveCounter;
 
-namespace {
+using testsupport::waitFor;
 
-// Updates until the countdown reads 0, checking that it only goes down.
-// False when the deadline passes first.
-bool runDown(Regressive& r, std::chrono::seconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    int32_t last = r.value();
-    while (std::chrono::steady_clock::now() < end) {
-        r.update();
-        EXPECT_GE(r.value(), 0);
-        EXPECT_LE(r.value(), last);
-        last = r.value();
-        if (last == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
-}  // namespace
+const char* const kIdle = "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n";
 
 TEST(Regressive, RunsDownToZeroStaysThereAndPausesWithoutLosingTime) {
     Regressive r(RegressiveCause::Failure);
-    EXPECT_EQ(r.value(), -1);
-    EXPECT_EQ(r.toString(), "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n");
+    EXPECT_EQ(r.toString(), kIdle);
 
     r.setInShutdown(true);
     r.start(40);
@@ -50,7 +32,16 @@ TEST(Regressive, RunsDownToZeroStaysThereAndPausesWithoutLosingTime) {
     EXPECT_EQ(r.max(), 40u);
     EXPECT_EQ(r.initial(), started);
 
-    ASSERT_TRUE(runDown(r, std::chrono::seconds(10)));
+    // It only goes down, to 0, and stays there.
+    int32_t last = r.value();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            r.update();
+            EXPECT_GE(r.value(), 0);
+            EXPECT_LE(r.value(), last);
+            return (last = r.value()) == 0;
+        },
+        std::chrono::seconds(10)));
     r.update();
     EXPECT_EQ(r.value(), 0);
 
@@ -59,7 +50,7 @@ TEST(Regressive, RunsDownToZeroStaysThereAndPausesWithoutLosingTime) {
     r.activate();
     EXPECT_EQ(r.value(), 0);
     r.clear();
-    EXPECT_EQ(r.toString(), "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n");
+    EXPECT_EQ(r.toString(), kIdle);
 }
 
 TEST(Regressive, RemainingTimeFollowsTheTickCounterAcrossItsWrap) {
@@ -81,10 +72,7 @@ TEST(Regressive, RemainingTimeFollowsTheTickCounterAcrossItsWrap) {
 TEST(Regressive, JsonFormDerivesActiveFromTheValue) {
     Regressive r;
     r.fromJson(parse("{\"cause\":3,\"active\":true,\"value\":1500.7,\"inShutdown\":1}"));
-    EXPECT_EQ(r.cause(), RegressiveCause::LoBattery);
     EXPECT_EQ(r.causeName(), "LoBattery");
-    EXPECT_EQ(r.value(), 1500);
-    EXPECT_TRUE(r.inShutdown());
     EXPECT_EQ(r.toString(), "active=1, cause=3, value=1500, max=0, initial=0, inShutdown=1\n");
     EXPECT_EQ(r.toJson().toString(), "{\"active\":1,\"cause\":3,\"inShutdown\":1,\"value\":1500}");
 
@@ -124,12 +112,8 @@ TEST(RegressiveCounter, CurrentIsTheLeastTimeLeftAndTheLowerCauseOnATie) {
     counter.start(RegressiveCause::Manual, 30);
     counter.update();
     EXPECT_EQ(counter.current().cause(), RegressiveCause::Manual);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!counter.isExpired() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        counter.update();
-    }
-    EXPECT_TRUE(counter.isExpired());
+    EXPECT_TRUE(
+        waitFor([&] { return counter.update(), counter.isExpired(); }, std::chrono::seconds(10)));
     EXPECT_TRUE(counter.isExpired(RegressiveCause::Manual));
     EXPECT_FALSE(counter.isExpired(RegressiveCause::Failure));
 
