@@ -16,9 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -52,19 +49,15 @@ inline bool canConnect(int port) {
     return ok;
 }
 
-// A temporary folder, removed with everything in it.
-class TempDir : public loopback_test::TempDir {
-public:
-    TempDir() : loopback_test::TempDir("custovia-mqtt") {}
-};
+using TempDir = loopback_test::TempDir;
 
 // mosquitto with a configuration file of the test's own: one listener on
 // 127.0.0.1, no persistence (a restart loses every retained message).
 class Broker {
 public:
     // `extra`: more configuration lines for the listener (TLS, passwords).
-    explicit Broker(std::string extra = "allow_anonymous true\n") : extra_(std::move(extra)) {
-        port_ = freePort();
+    explicit Broker(std::string extra = "allow_anonymous true\n")
+        : extra_(std::move(extra)), port_(freePort()) {
         start();
     }
     ~Broker() { stop(); }
@@ -72,7 +65,7 @@ public:
     void start() {
         const std::string config = dir_.file(
             "mosquitto.conf", "listener " + std::to_string(port_) + " 127.0.0.1\n" + extra_ +
-                                  "persistence false\nuser " + runAs() + "\nlog_dest none\n");
+                                  "persistence false\nuser " + user() + "\nlog_dest none\n");
         pid_ = fork();
         if (pid_ == 0) {
             // Its own warnings (running as root) go to a file beside the configuration.
@@ -91,17 +84,17 @@ public:
             pid_ = -1;
         }
     }
-    // Started as root, mosquitto changes to its own user and could no longer
-    // read the test's files: it stays the user that runs the test.
-    static std::string runAs() {
-        const char* user = std::getenv("USER");
-        return geteuid() == 0 ? "root" : (user ? user : "nobody");
-    }
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
 
 private:
+    // Started as root, mosquitto changes to its own user and could no longer
+    // read the test's files: it stays the user that runs the test.
+    static std::string user() {
+        const char* name = std::getenv("USER");
+        return geteuid() == 0 ? "root" : (name ? name : "nobody");
+    }
     TempDir dir_;
     std::string extra_;
     int port_ = 0;
@@ -112,7 +105,7 @@ private:
 // QoS it came with.
 class Subscriber {
 public:
-    explicit Subscriber(int port, const std::string& pattern = "#") {
+    explicit Subscriber(int port, std::string pattern = "#") : pattern_(std::move(pattern)) {
         mosquitto_lib_init();
         mosq_ = mosquitto_new(nullptr, true, this);
         mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* self, int rc) {
@@ -132,7 +125,6 @@ public:
                     s->onMessage_(m->topic, payload);
                 }
             });
-        pattern_ = pattern;
         mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
         mosquitto_connect(mosq_, "127.0.0.1", port, 30);
         mosquitto_loop_start(mosq_);
@@ -148,28 +140,12 @@ public:
         onMessage_ = std::move(f);
     }
     // The last payload of a topic; "" when none came or it was cleared.
-    std::string last(const std::string& topic) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = last_.find(topic);
-        return it == last_.end() ? std::string() : it->second;
-    }
-    bool has(const std::string& topic) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return last_.count(topic) > 0;
-    }
-    int qos(const std::string& topic) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = qos_.find(topic);
-        return it == qos_.end() ? -1 : it->second;
-    }
+    std::string last(const std::string& topic) const { return find(last_, topic, std::string()); }
+    bool has(const std::string& topic) const { return find(qos_, topic, -1) >= 0; }
+    int qos(const std::string& topic) const { return find(qos_, topic, -1); }
     std::map<std::string, std::string> all() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return last_;
-    }
-    void clear() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        last_.clear();
-        qos_.clear();
     }
     QJsonObject json(const std::string& topic) const {
         return QJsonDocument::fromJson(QByteArray::fromStdString(last(topic))).object();
@@ -181,6 +157,12 @@ public:
     }
 
 private:
+    template <class T>
+    T find(const std::map<std::string, T>& map, const std::string& topic, T none) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = map.find(topic);
+        return it == map.end() ? none : it->second;
+    }
     mosquitto* mosq_ = nullptr;
     std::string pattern_;
     mutable std::mutex mutex_;
@@ -246,8 +228,7 @@ private:
             }
             for (std::size_t i = 1; i < fds.size(); i += 2) {
                 auto& p = pairs_[(i - 1) / 2];
-                bool open = pass(fds[i], p.second) && pass(fds[i + 1], p.first);
-                if (!open) {
+                if (!pass(fds[i], p.second) || !pass(fds[i + 1], p.first)) {
                     close(p.first);
                     close(p.second);
                     p = {-1, -1};
@@ -276,14 +257,8 @@ private:
         }
         char buffer[65536];
         ssize_t n = read(from.fd, buffer, sizeof buffer);
-        for (ssize_t done = 0; n > 0 && done < n;) {
-            ssize_t w = write(to, buffer + done, static_cast<std::size_t>(n - done));
-            if (w <= 0) {
-                return false;
-            }
-            done += w;
-        }
-        return n > 0;
+        // A blocking socket takes it all; a reset peer fails it without SIGPIPE.
+        return n > 0 && send(to, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
     }
     // Closes every connection with a reset: unread data is dropped.
     void reset() {

@@ -26,16 +26,14 @@ public:
         custovia::mqtt::Source s;
         s.hosts = [this] {
             std::lock_guard<std::mutex> lock(mutex_);
-            custovia::mqtt::HostState h;
-            h.host = "h1";
+            custovia::mqtt::HostState h{"h1", true, {}};
             for (const std::string& id : listed_) {
                 h.units.push_back(unit(id));
             }
             return std::vector<custovia::mqtt::HostState>{h};
         };
         s.unit = [](const std::string&, const std::string& device, custovia::mqtt::UnitState* out) {
-            *out = unit(device);
-            return true;
+            return *out = unit(device), true;
         };
         return s;
     }
@@ -46,8 +44,7 @@ public:
 
 private:
     static custovia::mqtt::UnitState unit(const std::string& id) {
-        return {id,
-                QJsonObject{{"id", QString::fromStdString(id)}, {"name", "UPS"}, {"charge", 100}}};
+        return {id, {{"id", QString::fromStdString(id)}, {"name", "UPS"}, {"charge", 100}}};
     }
     std::mutex mutex_;
     std::vector<std::string> listed_{"UPS-A", "UPS-B"};

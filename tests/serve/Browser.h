@@ -1,7 +1,8 @@
-// Headless Chromium driven through its DevTools protocol over a pipe pair
-// (--remote-debugging-pipe: commands in on fd 3, answers out on fd 4, each
-// message a JSON text ended by a NUL byte). One page; JavaScript evaluated
-// in it returns its value as JSON.
+// Headless Chromium driven through its DevTools protocol (--remote-debugging-pipe:
+// commands in on fd 3, answers out on fd 4, each message a JSON text ended by a
+// NUL byte). Both are one end of a socket pair, so that a browser gone away
+// fails a write instead of raising SIGPIPE. One page; JavaScript evaluated in
+// it returns its value as JSON.
 #pragma once
 
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,33 +23,29 @@ namespace serve_test {
 class Browser {
 public:
     Browser() {
-        int toBrowser[2], fromBrowser[2];
-        if (pipe2(toBrowser, O_CLOEXEC) != 0 || pipe2(fromBrowser, O_CLOEXEC) != 0) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
             return;
         }
-        process_ = std::make_unique<Child>(
-            "chromium",
-            std::vector<std::string>{"--headless", "--no-sandbox", "--disable-gpu",
-                                     "--no-first-run", "--remote-debugging-pipe",
-                                     "--window-size=1200,900", "--user-data-dir=" + dir_.path(),
-                                     "about:blank"},
-            [&] {
-                dup2(toBrowser[0], 3);
-                dup2(fromBrowser[1], 4);
-            });
-        close(toBrowser[0]);
-        close(fromBrowser[1]);
-        in_ = toBrowser[1];
-        out_ = fromBrowser[0];
+        // The browser's end stays open across exec, at 10 or above so that bash
+        // (dash reads one digit only) moves it to 3 and 4 whatever they hold.
+        const std::string fd = std::to_string(fcntl(ends[1], F_DUPFD, 10));
+        close(ends[1]);
+        process_ = std::make_unique<ChildProcess>(
+            "bash", std::vector<std::string>{
+                        "-c",
+                        "exec chromium --headless --no-sandbox --disable-gpu --no-first-run "
+                        "--remote-debugging-pipe --window-size=1200,900 --user-data-dir='" +
+                            dir_.path() + "' about:blank 3<&" + fd + " 4>&" + fd + " " + fd +
+                            "<&- 2>'" + dir_.path() + "/stderr'"});
+        close(std::stoi(fd));
+        fd_ = ends[0];
         QJsonObject target = call("Target.createTarget", {{"url", "about:blank"}});
         QJsonObject attached =
             call("Target.attachToTarget", {{"targetId", target["targetId"]}, {"flatten", true}});
         session_ = attached["sessionId"].toString();
     }
-    ~Browser() {
-        close(in_);
-        close(out_);
-    }
+    ~Browser() { close(fd_); }
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
 
@@ -62,10 +60,7 @@ public:
             call("Runtime.evaluate",
                  {{"expression", QString::fromStdString(expression)}, {"returnByValue", true}},
                  session_);
-        if (r.contains("exceptionDetails")) {
-            return QJsonValue();
-        }
-        return r["result"].toObject()["value"];
+        return r.contains("exceptionDetails") ? QJsonValue() : r["result"].toObject()["value"];
     }
 
 private:
@@ -77,29 +72,24 @@ private:
         if (!session.isEmpty()) {
             message["sessionId"] = session;
         }
-        QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
-        text.append('\0');
-        if (in_ < 0 ||
-            write(in_, text.constData(), static_cast<std::size_t>(text.size())) != text.size()) {
+        QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact).append('\0');
+        if (send(fd_, text.constData(), static_cast<std::size_t>(text.size()), MSG_NOSIGNAL) !=
+            text.size()) {
             return QJsonObject();
         }
-        auto end = Clock::now() + std::chrono::seconds(30);
-        while (Clock::now() < end) {
+        for (auto end = Clock::now() + Seconds(30); Clock::now() < end;) {
             std::size_t nul = buffer_.find('\0');
             if (nul == std::string::npos) {
-                pollfd p{out_, POLLIN, 0};
-                if (poll(&p, 1, 200) > 0) {
-                    char chunk[65536];
-                    ssize_t n = read(out_, chunk, sizeof chunk);
-                    if (n <= 0) {
-                        return QJsonObject();
-                    }
-                    buffer_.append(chunk, static_cast<std::size_t>(n));
+                pollfd p{fd_, POLLIN, 0};
+                char chunk[65536];
+                ssize_t n = poll(&p, 1, 200) > 0 ? read(fd_, chunk, sizeof chunk) : 0;
+                if (p.revents && n <= 0) {
+                    return QJsonObject();
                 }
+                buffer_.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
                 continue;
             }
-            QJsonObject answer =
-                QJsonDocument::fromJson(QByteArray::fromStdString(buffer_.substr(0, nul))).object();
+            QJsonObject answer = jsonOf(buffer_.substr(0, nul));
             buffer_.erase(0, nul + 1);
             if (answer["id"].toInt() == lastId_) {
                 return answer["result"].toObject();
@@ -109,9 +99,8 @@ private:
     }
 
     TempDir dir_;
-    std::unique_ptr<Child> process_;  // after dir_: it ends first
-    int in_ = -1;
-    int out_ = -1;
+    std::unique_ptr<ChildProcess> process_;  // after dir_: it ends first
+    int fd_ = -1;
     int lastId_ = 0;
     std::string buffer_;
     QString session_;

@@ -1,6 +1,6 @@
 // Real parts for the gateway's tests: programs run as child processes (the
-// gateway, custovia-sim, promtool, prometheus) with their output read through
-// pipes, simulated services, the event stream, and reading the answers.
+// gateway, custovia-sim, promtool, prometheus), simulated services, the event
+// stream, and reading the answers.
 #pragma once
 
 #include <httplib.h>
@@ -8,17 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "../ChildProcess.h"
 #include "../LoopbackTestSupport.h"
 #include "sim/Simulator.h"
 
@@ -36,119 +26,12 @@ namespace serve_test {
 using loopback_test::Clock;
 using loopback_test::freePort;
 using loopback_test::waitUntil;
+using testsupport::ChildProcess;
+using Seconds = std::chrono::seconds;
 
 class TempDir : public loopback_test::TempDir {
 public:
     TempDir() : loopback_test::TempDir("custovia-serve") {}
-};
-
-// A running program, its standard output read through a pipe, its standard
-// error kept in a file; `inChild` runs in it before the program starts.
-// Killed when destroyed while it runs.
-class Child {
-public:
-    Child(const std::string& path, const std::vector<std::string>& args,
-          const std::function<void()>& inChild = nullptr) {
-        int out[2];
-        int err = ::open(errFile().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (err < 0 || pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(err, 2);
-            if (inChild) {
-                inChild();
-            }
-            std::vector<char*> argv{const_cast<char*>(path.c_str())};
-            for (const auto& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execvp(path.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err);
-        out_ = out[0];
-    }
-    ~Child() {
-        if (running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) {
-            close(out_);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool running() const { return pid_ > 0 && exit_ < 0; }
-    void signal(int sig) { kill(pid_, sig); }
-
-    // The next line of standard output; empty when none came within `seconds`.
-    std::string line(double seconds = 20) {
-        auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-        std::size_t nl;
-        while ((nl = out_text_.find('\n', taken_)) == std::string::npos) {
-            if (Clock::now() >= end || !pump(50)) {
-                return std::string();
-            }
-        }
-        std::string l = out_text_.substr(taken_, nl - taken_);
-        taken_ = nl + 1;
-        return l;
-    }
-    // Waits up to `seconds` for the end; its exit status (128 + signal), -1
-    // when it still runs.
-    int wait(double seconds = 30) {
-        auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-        for (int status = 0; exit_ < 0 && Clock::now() < end; pump(20)) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-        }
-        while (pump(0)) {
-        }
-        return exit_;
-    }
-    // Everything written so far.
-    const std::string& out() {
-        pump(0);
-        return out_text_;
-    }
-    std::string err() const {
-        std::ifstream in(errFile());
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::string errFile() const { return dir_.path() + "/stderr"; }
-    // Reads what is there; false once the pipe is closed or nothing came.
-    bool pump(int timeoutMs) {
-        pollfd p{out_, POLLIN, 0};
-        if (out_ < 0 || poll(&p, 1, timeoutMs) <= 0) {
-            return out_ >= 0 && timeoutMs > 0;
-        }
-        char buf[8192];
-        ssize_t n = read(out_, buf, sizeof buf);
-        if (n > 0) {
-            out_text_.append(buf, static_cast<std::size_t>(n));
-        } else {
-            close(out_);
-            out_ = -1;
-        }
-        return true;
-    }
-
-    TempDir dir_;
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int exit_ = -1;
-    std::string out_text_;
-    std::size_t taken_ = 0;
 };
 
 inline QJsonObject jsonOf(const std::string& text) {
@@ -220,18 +103,13 @@ private:
     std::string text_;
 };
 
-// A simulator serving `hosts` services of `devices` units each (and no
-// remote computers, and what `more` changes) on a port the system chooses;
-// started.
-inline std::unique_ptr<custovia::sim::Simulator> startSimulator(
-    int hosts, int devices, const std::function<void(custovia::sim::Options&)>& more = nullptr) {
-    custovia::sim::Options o;
+// A simulator started with `o`, serving `hosts` services of `devices` units
+// each and no remote computers, on a port the system chooses.
+inline std::unique_ptr<custovia::sim::Simulator> startSimulator(int hosts, int devices,
+                                                                custovia::sim::Options o = {}) {
     o.hosts = hosts;
     o.devices = devices;
     o.computers = 0;
-    if (more) {
-        more(o);
-    }
     auto sim = std::make_unique<custovia::sim::Simulator>(o);
     sim->start();
     return sim;
@@ -241,9 +119,8 @@ inline std::unique_ptr<custovia::sim::Simulator> startSimulator(
 inline std::set<std::string> unitIds(const custovia::sim::Simulator& sim) {
     std::set<std::string> ids;
     for (int h = 0; h < sim.hostCount(); ++h) {
-        for (const auto& id : sim.deviceIds("localhost", h)) {
-            ids.insert(id);
-        }
+        const auto host = sim.deviceIds("localhost", h);
+        ids.insert(host.begin(), host.end());
     }
     return ids;
 }
@@ -264,11 +141,9 @@ inline bool received(const custovia::sim::Simulator& sim, const std::string& met
 struct Gateway {
     explicit Gateway(std::vector<std::string> args) {
         args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
-        process = std::make_unique<Child>(CUSTOVIA_SERVE_PATH, args);
+        process = std::make_unique<ChildProcess>(CUSTOVIA_SERVE_PATH, args);
         url = process->line();
-        if (url.size() > 1 && url.back() == '/') {
-            url.pop_back();
-        }
+        url.erase(url.find_last_not_of('/') + 1);
     }
     // A client of the gateway, with a time-out that bounds every test.
     std::unique_ptr<httplib::Client> client() const {
@@ -282,18 +157,15 @@ struct Gateway {
         auto r = client()->Get(path);
         return r ? r->body : std::string();
     }
-    std::unique_ptr<Child> process;
+    std::unique_ptr<ChildProcess> process;
     std::string url;  // "http://127.0.0.1:PORT" without a final slash
 };
 
-// A program's whole standard output, run to its end (at most `seconds`).
+// A program's whole output, standard output then error, run to its end.
 inline std::string runProgram(const std::string& path, const std::vector<std::string>& args,
-                              int* exitCode = nullptr, double seconds = 60) {
-    Child c(path, args);
-    int code = c.wait(seconds);
-    if (exitCode) {
-        *exitCode = code;
-    }
+                              int* exitCode) {
+    ChildProcess c(path, args);
+    *exitCode = c.wait();
     return c.out() + c.err();
 }
 

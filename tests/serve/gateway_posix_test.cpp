@@ -1,14 +1,13 @@
 // custovia-serve end to end: the built program on port 0 against simulated
 // services. One gateway over three hosts serves the checks that leave it as
-// they found it: its JSON, bad requests, metrics (line by line, through
-// promtool and scraped by a real Prometheus) and commands. An outage and a
+// they found it: its JSON, bad requests, metrics (through promtool and scraped
+// by a real Prometheus) and commands. An outage and a
 // killed service (in the event stream, the metrics and the dashboard in
 // headless Chromium), HTTPS services, start errors and the stop run gateways
 // of their own.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
-#include <QRegularExpression>
 
 #include "../TlsTestSupport.h"
 #include "Browser.h"
@@ -119,61 +118,28 @@ TEST_F(GatewayTest, BadRequestsGetClearAnswers) {
     EXPECT_EQ(get("/healthz")->status, 200);
 }
 
-TEST_F(GatewayTest, MetricsAreWellFormedAndCoverEveryUnit) {
+// promtool checks the text line by line (each family declared once, before
+// its samples); a real Prometheus server, on a port and storage of its own,
+// scrapes the gateway and its query API answers for every unit.
+TEST_F(GatewayTest, MetricsPassPromtoolAndPrometheusReadsEveryUnit) {
     auto r = get("/metrics");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->get_header_value("Content-Type").rfind("text/plain; version=0.0.4", 0), 0u);
-    const std::string& text = r->body;
-
-    // Line by line: comments declare each family once, before its samples.
-    const QRegularExpression help("^# HELP (custovia_[a-z_]+) .+$");
-    const QRegularExpression type("^# TYPE (custovia_[a-z_]+) (gauge|counter)$");
-    const QRegularExpression sample(
-        R"(^(custovia_[a-z_]+)\{([a-z_]+="([^"\\]|\\.)*",?)+\} -?[0-9.e+-]+$)");
-    std::set<std::string> helped, typed;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const QString l = QString::fromStdString(line);
-        QRegularExpressionMatch m;
-        auto family = [&] { return m.captured(1).toStdString(); };
-        if ((m = help.match(l)).hasMatch()) {
-            EXPECT_TRUE(helped.insert(family()).second) << line;
-        } else if ((m = type.match(l)).hasMatch()) {
-            EXPECT_TRUE(helped.count(family()) && typed.insert(family()).second) << line;
-        } else if ((m = sample.match(l)).hasMatch()) {
-            EXPECT_TRUE(typed.count(family())) << line;
-        } else {
-            ADD_FAILURE() << "not an exposition line: " << line;
-        }
-    }
-
-    auto up = samples(text, "custovia_host_up");
+    auto up = samples(r->body, "custovia_host_up");
     EXPECT_EQ(up.size(), 3u);
     for (const auto& s : up) {
         EXPECT_EQ(s.second, 1) << s.first;
     }
-    std::set<std::string> charged;
-    for (const auto& s : samples(text, "custovia_battery_charge_ratio")) {
-        EXPECT_GT(s.second, 0) << s.first;
-        EXPECT_LE(s.second, 1) << s.first;
-        std::size_t at = s.first.find("device=\"") + 8;
-        charged.insert(s.first.substr(at, s.first.find('"', at) - at));
-    }
-    EXPECT_EQ(charged, unitIds(*sim_));
     for (const char* family :
          {"custovia_device_info", "custovia_status_flag", "custovia_input_voltage_volts"}) {
-        EXPECT_FALSE(samples(text, family).empty()) << family;
+        EXPECT_FALSE(samples(r->body, family).empty()) << family;
     }
-
     int code = -1;
     std::string out = runProgram(
-        "sh", {"-c", "promtool check metrics < '" + dir_.file("metrics.txt", text) + "'"}, &code);
+        "sh", {"-c", "promtool check metrics < '" + dir_.file("metrics.txt", r->body) + "'"},
+        &code);
     EXPECT_EQ(code, 0) << out;
-}
 
-// A real Prometheus server, on a port and storage of its own, scrapes the
-// gateway; its query API answers for every unit.
-TEST_F(GatewayTest, PrometheusScrapesItAndAnswersForEveryUnit) {
     TempDir dir;
     std::string config = dir.file("prometheus.yml",
                                   "global:\n  scrape_interval: 1s\nscrape_configs:\n"
@@ -181,25 +147,22 @@ TEST_F(GatewayTest, PrometheusScrapesItAndAnswersForEveryUnit) {
                                   "      - targets: ['" +
                                       gateway_->url.substr(7) + "']\n");
     int port = freePort();
-    Child prometheus("prometheus",
-                     {"--config.file=" + config, "--storage.tsdb.path=" + dir.path() + "/data",
-                      "--web.listen-address=127.0.0.1:" + std::to_string(port)});
+    ChildProcess prometheus(
+        "prometheus", {"--config.file=" + config, "--storage.tsdb.path=" + dir.path() + "/data",
+                       "--web.listen-address=127.0.0.1:" + std::to_string(port)});
     httplib::Client api("127.0.0.1", port);
     api.set_read_timeout(10, 0);
-    // The query's series: device -> value.
-    auto query = [&](const std::string& q) {
-        std::map<std::string, double> out;
-        auto r = api.Get("/api/v1/query", httplib::Params{{"query", q}}, httplib::Headers{});
-        for (const auto& s : jsonOf(r ? r->body : "")["data"].toObject()["result"].toArray()) {
-            out[s.toObject()["metric"].toObject()["device"].toString().toStdString()] =
-                s.toObject()["value"].toArray()[1].toString().toDouble();
-        }
-        return out;
-    };
+    // The charge of every unit: device -> value.
     std::map<std::string, double> charge;
     EXPECT_TRUE(waitUntil(
         [&] {
-            charge = query("custovia_battery_charge_ratio{job=\"custovia\"}");
+            auto q = api.Get("/api/v1/query",
+                             httplib::Params{{"query", "custovia_battery_charge_ratio"}},
+                             httplib::Headers{});
+            for (const QJsonValue s : jsonOf(q ? q->body : "").value("data")["result"].toArray()) {
+                charge[s["metric"]["device"].toString().toStdString()] =
+                    s["value"][1].toString().toDouble();
+            }
             return charge.size() == unitIds(*sim_).size();
         },
         60))
@@ -264,8 +227,8 @@ const char kPage[] =
 // killed without a goodbye; the gateway has no token file and is stopped by
 // SIGTERM at the end.
 TEST(GatewayLiveTest, AnOutageAndAKilledServiceShowInTheStreamTheMetricsAndThePage) {
-    Child sim(CUSTOVIA_SIM_PATH,
-              {"--port", "0", "--hosts", "2", "--devices", "2", "--computers", "0"});
+    ChildProcess sim(CUSTOVIA_SIM_PATH,
+                     {"--port", "0", "--hosts", "2", "--devices", "2", "--computers", "0"});
     const std::string urls[] = {sim.line(), sim.line()};
     ASSERT_FALSE(urls[1].empty()) << sim.err();
     Gateway gateway({"--host", urls[0], "--host", urls[1], "--unreachable-after", "1"});
@@ -351,13 +314,8 @@ TEST(GatewayLiveTest, AnOutageAndAKilledServiceShowInTheStreamTheMetricsAndThePa
     EXPECT_EQ(browser.evaluate("window.sameLoad").toInt(), 1);
 
     // SIGTERM ends it with the stream client still connected.
-    auto begin = Clock::now();
     gateway.process->signal(SIGTERM);
-    EXPECT_EQ(gateway.process->wait(10), 0) << gateway.process->err();
-    // Reported, not asserted: the stop is meant to take well under a second.
-    std::cerr << "stopped in "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count()
-              << " ms\n";
+    EXPECT_EQ(gateway.process->wait(Seconds(10)), 0) << gateway.process->err();
 }
 
 // With --ca-file the gateway reads a service whose certificate that authority
@@ -367,12 +325,12 @@ TEST(GatewayTlsTest, TheCaFileDecidesWhichServicesAreRead) {
     tlstest::Certificates certs;
     // The two on addresses and with units of their own.
     auto https = [](const tlstest::Certificates::Files& cert, int n) {
-        return startSimulator(1, 2, [&](custovia::sim::Options& o) {
-            o.address = "127.0.0." + std::to_string(n);
-            o.seed = n;
-            o.tlsCert = cert.cert;
-            o.tlsKey = cert.key;
-        });
+        custovia::sim::Options o;
+        o.address = "127.0.0." + std::to_string(n);
+        o.seed = n;
+        o.tlsCert = cert.cert;
+        o.tlsKey = cert.key;
+        return startSimulator(1, 2, o);
     };
     auto trusted = https(certs.good, 1);
     auto stranger = https(certs.selfSigned, 2);
@@ -430,7 +388,7 @@ TEST(GatewayStartTest, BadInputEndsTheProgramBeforeAnythingIsServed) {
          "needs --mqtt-user"},
     };
     for (const auto& c : cases) {
-        Child program(CUSTOVIA_SERVE_PATH, c.args);
+        ChildProcess program(CUSTOVIA_SERVE_PATH, c.args);
         EXPECT_EQ(program.wait(), c.exit) << c.message;
         EXPECT_EQ(program.out(), "") << c.message;
         EXPECT_NE(program.err().find(c.message), std::string::npos) << program.err();

@@ -36,7 +36,7 @@ protected:
     }
     bool stops(Gateway& g, int sig) {
         g.process->signal(sig);
-        return g.process->wait(10) == (sig == SIGTERM ? 0 : 128 + sig);
+        return g.process->wait(Seconds(10)) == (sig == SIGTERM ? 0 : 128);
     }
 
     static std::string base(const std::string& id) { return "custovia/127.0.0.1/" + id; }
@@ -62,35 +62,22 @@ TEST_F(ServeMqttTest, DiscoveryStateAndButtonsWithATokenFile) {
     EXPECT_EQ(sub_->last("custovia/status"), "online");
     EXPECT_EQ(sub_->last("custovia/127.0.0.1/availability"), "online");
 
-    const struct {
-        const char* component;
-        const char* key;
-        const char* deviceClass;  // "" for none
-        const char* unit;
-    } entities[] = {
-        {"sensor", "charge", "battery", "%"},
-        {"sensor", "input_voltage", "voltage", "V"},
-        {"sensor", "output_voltage", "voltage", "V"},
-        {"sensor", "battery_voltage", "voltage", "V"},
-        {"sensor", "output_power", "power", "W"},
-        {"sensor", "load", "", "%"},
-        {"sensor", "temperature", "temperature",
-         "\xC2\xB0"
-         "C"},
-        {"sensor", "countdown", "duration", "s"},
-        {"binary_sensor", "on_battery", "", ""},
-        {"binary_sensor", "low_battery", "battery", ""},
-        {"binary_sensor", "overload", "problem", ""},
-        {"binary_sensor", "failure", "problem", ""},
-        {"button", "shutdown", "", ""},
-        {"button", "cancel_shutdown", "", ""},
-        {"button", "discharge", "", ""},
-        {"button", "mail_test", "", ""},
-    };
+    // The component, key, device class and unit of each entity; "-" for none.
+    const QStringList entities =
+        QString(
+            "sensor charge battery %,sensor input_voltage voltage V,sensor load - %,"
+            "sensor output_voltage voltage V,sensor battery_voltage voltage V,"
+            "sensor output_power power W,sensor temperature temperature \u00B0C,"
+            "sensor countdown duration s,binary_sensor on_battery - -,"
+            "binary_sensor low_battery battery -,binary_sensor overload problem -,"
+            "binary_sensor failure problem -,button shutdown,button cancel_shutdown,"
+            "button discharge,button mail_test")
+            .split(',');
     std::set<QString> uniqueIds;
-    for (const auto& e : entities) {
-        SCOPED_TRACE(e.key);
-        const std::string topic = config(e.component, id, e.key);
+    for (const QString& entity : entities) {
+        SCOPED_TRACE(entity.toStdString());
+        const QStringList e = QString(entity).replace("-", "").split(' ');
+        const std::string topic = config(e[0].toStdString(), id, e[1].toStdString());
         QJsonObject c = sub_->json(topic);
         ASSERT_FALSE(c.isEmpty());
         EXPECT_EQ(sub_->qos(topic), 1) << "configs are sent at least once";
@@ -105,20 +92,19 @@ TEST_F(ServeMqttTest, DiscoveryStateAndButtonsWithATokenFile) {
         EXPECT_EQ(device["identifiers"].toArray().first(),
                   "custovia_127_0_0_1_" + QString(id.c_str()));
         EXPECT_FALSE(device["name"].toString().isEmpty());
-        if (std::string(e.component) == "button") {
-            std::string command = e.key;
-            std::replace(command.begin(), command.end(), '_', '-');
+        if (e[0] == "button") {
             EXPECT_EQ(c["command_topic"].toString().toStdString(),
-                      base(id) + "/command/" + command);
+                      base(id) + "/command/" + QString(e[1]).replace('_', '-').toStdString());
             EXPECT_EQ(c["payload_press"], "PRESS");
             continue;
         }
         EXPECT_EQ(c["state_topic"].toString().toStdString(), state);
-        EXPECT_EQ(c["device_class"].toString(), e.deviceClass);
-        EXPECT_EQ(c["unit_of_measurement"].toString(), e.unit);
+        EXPECT_EQ(c["device_class"].toString(), e[2]);
+        EXPECT_EQ(c["unit_of_measurement"].toString(), e[3]);
         EXPECT_TRUE(c["value_template"].toString().startsWith("{{")) << "a Jinja template";
     }
-    EXPECT_EQ(uniqueIds.size(), std::size(entities)) << "every entity has its own unique_id";
+    EXPECT_EQ(uniqueIds.size(), static_cast<std::size_t>(entities.size()))
+        << "every entity has its own unique_id";
 
     // The templates' members are in the state, with numbers where a sensor
     // has a unit; states go at most once.
