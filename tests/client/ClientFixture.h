@@ -62,10 +62,9 @@ class Problems {
 public:
     void add(const std::string& what) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (list_.size() < 20) {
+        if (count_++ < 20) {
             list_.push_back(what);
         }
-        ++count_;
     }
     void expect(const std::string& what, const std::string& got, const std::string& expected) {
         if (got != expected) {

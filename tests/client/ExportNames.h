@@ -1,47 +1,23 @@
-// The plain names of the 39 functions libcustovia exports with C linkage.
+// The plain names of the functions libcustovia exports with C linkage.
 #pragma once
 
 namespace clienttest {
 
-const char* const kExports[] = {"openCli",
-                                "closeCli",
-                                "connectCli",
-                                "disconnectCli",
-                                "isConnected",
-                                "getLogger",
-                                "getHostCount",
-                                "getComputerCount",
-                                "getComputerList",
-                                "getVersion",
-                                "getDeviceCount",
-                                "getDevice",
-                                "getDeviceList",
-                                "getDeviceConfig",
-                                "getDeviceConfigByModel",
-                                "deleteDevice",
-                                "changeUserDevice",
-                                "changeColorDevice",
-                                "deviceLog",
-                                "deviceLogHour",
-                                "deviceLogDay",
-                                "deviceLogMonth",
-                                "updDevMailConfig",
-                                "manualDevMailTest",
-                                "cancelDevMailTest",
-                                "updDevDialerConfig",
-                                "updDevShutdownConfig",
-                                "manualDevShutdown",
-                                "cancelDevShutdown",
-                                "manualDevDischarge",
-                                "deviceSetLineSense",
-                                "deviceSetICBattery",
-                                "updNotifyConfig",
-                                "getRegressiveCounterList",
-                                "getRegressiveCounter",
-                                "devMailConfig",
-                                "devDialerConfig",
-                                "devShutdownConfig",
-                                "notifyConfig"};
+// The 39 functions of custovia.h.
+const char* const kExports[] = {
+    // Handles, hosts and computers
+    "openCli", "closeCli", "connectCli", "disconnectCli", "isConnected", "getLogger",
+    "getHostCount", "getComputerCount", "getComputerList", "getVersion",
+    // Devices, their models and logs
+    "getDeviceCount", "getDevice", "getDeviceList", "getDeviceConfig", "getDeviceConfigByModel",
+    "deleteDevice", "changeUserDevice", "changeColorDevice", "deviceLog", "deviceLogHour",
+    "deviceLogDay", "deviceLogMonth",
+    // Settings and commands
+    "updDevMailConfig", "manualDevMailTest", "cancelDevMailTest", "updDevDialerConfig",
+    "updDevShutdownConfig", "manualDevShutdown", "cancelDevShutdown", "manualDevDischarge",
+    "deviceSetLineSense", "deviceSetICBattery", "updNotifyConfig", "getRegressiveCounterList",
+    "getRegressiveCounter", "devMailConfig", "devDialerConfig", "devShutdownConfig",
+    "notifyConfig"};
 
 // The functions of custovia_ext.h the library exports so far, in the same
 // frame.

@@ -5,23 +5,14 @@
 #include <atomic>
 #include <random>
 #include <shared_mutex>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "ClientFixture.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
 using clienttest::codes;
-
-constexpr int kDevices = 4;
-
-}  // namespace
+using namespace std::chrono_literals;
 
 TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo) {
+    constexpr int kDevices = 4;
     custovia::sim::Options options = clienttest::simOptions(kDevices, 3);
     options.realTime = true;
     custovia::sim::Simulator sim(options);
@@ -120,10 +111,8 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
             }
             // Disconnect before, during or after the first refresh cycle
             // (about 3 s after connecting, and slow on this host).
-            const auto until = Clock::now() + std::chrono::milliseconds(2500 + random() % 2500);
-            while (!done && Clock::now() < until) {
-                std::this_thread::sleep_for(20ms);
-            }
+            clienttest::waitFor([&] { return done.load(); },
+                                std::chrono::milliseconds(2500 + random() % 2500));
             std::unique_lock<std::shared_mutex> lock(churnLock);
             problems.expect("disconnectCli", codes({disconnectCli(churn, churnHost.c_str())}), "1");
             ++churns;
@@ -152,12 +141,8 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
         }
     };
 
-    std::vector<std::thread> threads;
-    threads.emplace_back(reader, 1);
-    threads.emplace_back(reader, 2);
-    threads.emplace_back(commander);
-    threads.emplace_back(churner);
-    threads.emplace_back(churnReader);
+    std::thread threads[] = {std::thread(reader, 1), std::thread(reader, 2), std::thread(commander),
+                             std::thread(churner), std::thread(churnReader)};
     // Runs until the changing host was disconnected twice, once at
     // least after a refresh had filled its cache, and every caller got through.
     EXPECT_TRUE(clienttest::waitFor(
@@ -168,7 +153,6 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
     }
     problems.expectNone();
 
-    EXPECT_GT(sim.journal().size(), 0u);
     closeCli(churn);
     EXPECT_EQ(disconnectCli(stable, nullptr), 1);
     EXPECT_EQ(disconnectCli(stable, nullptr), 1);

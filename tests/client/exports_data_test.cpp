@@ -2,6 +2,7 @@
 // simulated monitoring service.
 #include "ClientFixture.h"
 
+using clienttest::codes;
 using clienttest::Handle;
 using clienttest::simOptions;
 using clienttest::waitFor;
@@ -13,18 +14,11 @@ namespace {
 
 // A receiver class of the calling program: its own assign must be the one
 // the library calls.
-struct CountingDevice : custovia::Device {
-    custovia::Device& assign(const custovia::Device& other) override {
+template <typename Record>
+struct Counting : Record {
+    Record& assign(const Record& other) override {
         ++calls;
-        return custovia::Device::assign(other);
-    }
-    int calls = 0;
-};
-
-struct CountingRegressive : custovia::Regressive {
-    custovia::Regressive& assign(const custovia::Regressive& other) override {
-        ++calls;
-        return custovia::Regressive::assign(other);
+        return Record::assign(other);
     }
     int calls = 0;
 };
@@ -108,7 +102,7 @@ TEST_F(ExportData, DevicesReachTheCallersOwnReceiversAndContainers) {
     EXPECT_EQ(ids[3], devices.begin()->first);
     EXPECT_EQ(getDeviceCount(handle_, nullptr, "", nullptr), 2);
 
-    CountingDevice mine;
+    Counting<custovia::Device> mine;
     EXPECT_EQ(getDevice(handle_, nullptr, nullptr, device(1).c_str(), &mine), 1);
     EXPECT_EQ(mine.calls, 1);
     EXPECT_EQ(mine.id, device(1));
@@ -128,47 +122,42 @@ TEST_F(ExportData, DevicesReachTheCallersOwnReceiversAndContainers) {
     EXPECT_EQ(getRegressiveCounterList(handle_, nullptr, nullptr, &counters), 1);
     EXPECT_EQ(counters.count("junk"), 0u);
     EXPECT_EQ(counters.size(), 2u);
-    CountingRegressive countdown;
+    Counting<custovia::Regressive> countdown;
     EXPECT_EQ(getRegressiveCounter(handle_, nullptr, nullptr, device(0).c_str(), &countdown), 1);
     EXPECT_EQ(countdown.calls, 1);
 
-    CustoviaLog log(3);
-    EXPECT_EQ(deviceLog(handle_, nullptr, nullptr, device(0).c_str(), &log), 1);
-    EXPECT_TRUE(log.empty());
-    log.resize(2);
-    EXPECT_EQ(deviceLogHour(handle_, nullptr, nullptr, device(0).c_str(), &log), 1);
-    EXPECT_EQ(deviceLogDay(handle_, nullptr, nullptr, device(0).c_str(), &log), 1);
-    EXPECT_EQ(deviceLogMonth(handle_, nullptr, nullptr, device(0).c_str(), &log), 1);
-    EXPECT_TRUE(log.empty());
+    // The service keeps no log of a simulated device: each read empties the container.
+    CustoviaLog log;
+    for (auto read : {deviceLog, deviceLogHour, deviceLogDay, deviceLogMonth}) {
+        log.resize(2);
+        EXPECT_EQ(read(handle_, nullptr, nullptr, device(0).c_str(), &log), 1);
+        EXPECT_TRUE(log.empty());
+    }
     EXPECT_EQ(deviceLog(handle_, nullptr, nullptr, nullptr, &log), -202);
 }
 
-TEST_F(ExportData, SettingsAreReadFromTheCacheAndPosted) {
-    const std::string id = device(0);
+TEST_F(ExportData, SettingsAreReadFromTheCacheAndPostedAndCommandsReachTheService) {
+    const std::string id = device(1);
+    const char* d = id.c_str();
     custovia::DeviceMailCfg mail;
-    ASSERT_EQ(devMailConfig(handle_, nullptr, nullptr, id.c_str(), &mail), 1);
+    ASSERT_EQ(devMailConfig(handle_, nullptr, nullptr, d, &mail), 1);
     custovia::DeviceDialCfg dial;
-    ASSERT_EQ(devDialerConfig(handle_, nullptr, nullptr, id.c_str(), &dial), 1);
+    ASSERT_EQ(devDialerConfig(handle_, nullptr, nullptr, d, &dial), 1);
     custovia::DeviceShutCfg shut;
-    ASSERT_EQ(devShutdownConfig(handle_, nullptr, nullptr, id.c_str(), &shut), 1);
+    ASSERT_EQ(devShutdownConfig(handle_, nullptr, nullptr, d, &shut), 1);
     custovia::NotifyConfig notify;
     ASSERT_EQ(notifyConfig(handle_, nullptr, nullptr, &notify), 1);
 
-    const std::uint64_t seq = sim_->lastSeq();
-    EXPECT_EQ(updDevMailConfig(handle_, nullptr, nullptr, id.c_str(), &mail), 1);
-    EXPECT_EQ(updDevDialerConfig(handle_, nullptr, nullptr, id.c_str(), &dial), 1);
-    EXPECT_EQ(updDevShutdownConfig(handle_, nullptr, nullptr, id.c_str(), &shut), 1);
+    std::uint64_t seq = sim_->lastSeq();
+    EXPECT_EQ(updDevMailConfig(handle_, nullptr, nullptr, d, &mail), 1);
+    EXPECT_EQ(updDevDialerConfig(handle_, nullptr, nullptr, d, &dial), 1);
+    EXPECT_EQ(updDevShutdownConfig(handle_, nullptr, nullptr, d, &shut), 1);
     EXPECT_EQ(updNotifyConfig(handle_, nullptr, nullptr, &notify), 1);
     EXPECT_EQ(request(*sim_, seq, "POST", "/device/" + id + "/mailcfg").contentType.empty(), false);
     request(*sim_, seq, "POST", "/device/" + id + "/dialcfg");
     request(*sim_, seq, "POST", "/device/" + id + "/shutcfg");
     request(*sim_, seq, "POST", "/notifycfg");
-}
 
-TEST_F(ExportData, CommandsReachTheService) {
-    const std::string id = device(1);
-    const char* d = id.c_str();
-    std::uint64_t seq = sim_->lastSeq();
     EXPECT_EQ(manualDevShutdown(handle_, nullptr, nullptr, d), 1);
     EXPECT_EQ(request(*sim_, seq, "PUT", "/device/" + id + "/shutdown").body, "{\"confirm\":1}");
     EXPECT_EQ(cancelDevShutdown(handle_, nullptr, nullptr, d), 1);
@@ -186,7 +175,6 @@ TEST_F(ExportData, CommandsReachTheService) {
     EXPECT_EQ(request(*sim_, seq, "PUT", "/device/" + id + "/color").body,
               "{\"blue\":10,\"confirm\":1,\"green\":0,\"random\":1,\"red\":255}");
 
-    seq = sim_->lastSeq();
     EXPECT_EQ(changeUserDevice(handle_, nullptr, nullptr, d, "Jo \"the\" admin", "Rack\\2"), 1);
     EXPECT_EQ(request(*sim_, seq, "PUT", "/device/" + id + "/user").body,
               R"({"userName":"Jo \"the\" admin","userProd":"Rack\\2"})");
@@ -219,10 +207,14 @@ TEST(ExportHosts, FirstHostInByteOrderAndReconnectReplaces) {
     EXPECT_EQ(manualDevShutdown(h, nullptr, nullptr, first.c_str()), 1);
     EXPECT_EQ(request(sims, seq, "PUT", "/shutdown").host, 0);
 
-    // Connecting 127.0.0.1 again on another port replaces the first client.
+    // Connecting 127.0.0.1 again on another port replaces the first client
+    // and its health record.
     ASSERT_EQ(connectCli(h, other.url().c_str()), 1);
-    hosts.clear();
-    EXPECT_EQ(getHostCount(h, &hosts), 2);
+    CustoviaHealthList list;
+    ASSERT_EQ(getHostHealthList(h, &list), 2);
+    EXPECT_EQ(list[0].host + " " + list[0].url + " " + list[1].host,
+              "127.0.0.1 " + other.url() + " 127.0.0.2");
+    EXPECT_EQ(codes({list[0].cycles, list[1].cycles >= 1}), "0 1");
     ASSERT_TRUE(waitForDevices(h, "127.0.0.1", 1));
     seq = other.lastSeq();
     const std::string replaced = other.deviceIds().at(0);

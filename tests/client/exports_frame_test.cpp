@@ -35,7 +35,7 @@ TEST(ExportFrame, HandlesThatAreNotLiveAreRejectedByEveryExport) {
     EXPECT_EQ(notAHandle, 0);
 }
 
-TEST(ExportFrame, MissingReceiversAreRejectedAndTheLibraryBringsLoggersAndQt) {
+TEST(ExportFrame, MissingReceiversAreRejectedUnknownHostsNotFoundAndTheLibraryBringsLoggersAndQt) {
     Handle h;
     EXPECT_EQ(getVersion(h, nullptr, nullptr, nullptr), -202);
     EXPECT_EQ(getDevice(h, nullptr, nullptr, "d", nullptr), -202);
@@ -47,10 +47,9 @@ TEST(ExportFrame, MissingReceiversAreRejectedAndTheLibraryBringsLoggersAndQt) {
     EXPECT_EQ(devDialerConfig(h, nullptr, nullptr, "d", nullptr), -202);
     EXPECT_EQ(devShutdownConfig(h, nullptr, nullptr, "d", nullptr), -202);
     EXPECT_EQ(notifyConfig(h, nullptr, nullptr, nullptr), -202);
-    EXPECT_EQ(deviceLog(h, nullptr, nullptr, "d", nullptr), -202);
-    EXPECT_EQ(deviceLogHour(h, nullptr, nullptr, "d", nullptr), -202);
-    EXPECT_EQ(deviceLogDay(h, nullptr, nullptr, "d", nullptr), -202);
-    EXPECT_EQ(deviceLogMonth(h, nullptr, nullptr, "d", nullptr), -202);
+    for (auto read : {deviceLog, deviceLogHour, deviceLogDay, deviceLogMonth}) {
+        EXPECT_EQ(read(h, nullptr, nullptr, "d", nullptr), -202);
+    }
     EXPECT_EQ(getRegressiveCounter(h, nullptr, nullptr, "d", nullptr), -202);
     EXPECT_EQ(getRegressiveCounterList(h, nullptr, nullptr, nullptr), -202);
     // A settings record is required: a null one is refused instead of read.
@@ -69,10 +68,8 @@ TEST(ExportFrame, MissingReceiversAreRejectedAndTheLibraryBringsLoggersAndQt) {
     // This program never made a Qt application object: the library did when
     // it was loaded.
     EXPECT_NE(QCoreApplication::instance(), nullptr);
-}
 
-TEST(ExportFrame, HostsThatAreNotConnectedAreNotFound) {
-    Handle h;
+    // Hosts that are not connected are not found.
     CustoviaNames names = {"a", "b", "c"};
     EXPECT_EQ(getHostCount(h, &names), 3);
     EXPECT_EQ(getHostCount(h, nullptr), 0);
