@@ -4,12 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <ctime>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "TimeZone.h"
 #include "WaitFor.h"

@@ -42,11 +42,6 @@ TEST(DateTimeTest, CalendarStepsFollowLocalCalendar) {
     EXPECT_EQ(DateTime::toString(DateTime::addMonths(kJan31, -2)), "2023/11/30 12:34:56.789");
     EXPECT_EQ(DateTime::toString(DateTime::addYears(kJan31 + 29LL * 86400000, 1)),
               "2025/02/28 12:34:56.789");
-    EXPECT_EQ(DateTime::addWeeks(kJan31, -1), kJan31 - 7LL * 86400000);
-    EXPECT_EQ(DateTime::addHours(kJan31, 2), kJan31 + 7200000);
-    EXPECT_EQ(DateTime::addMinutes(kJan31, -1), kJan31 - 60000);
-    EXPECT_EQ(DateTime::addSecs(kJan31, 1), kJan31 + 1000);
-    EXPECT_EQ(DateTime::addMSecs(kJan31, -789), kJan31 - 789);
 
     // Across the spring change a calendar day is 23 hours: the wall clock stays.
     TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
@@ -54,12 +49,4 @@ TEST(DateTimeTest, CalendarStepsFollowLocalCalendar) {
     const int64_t after = DateTime::addDays(before, 1);
     EXPECT_EQ(DateTime::toString(after), "2024/03/31 12:00:00.000");
     EXPECT_EQ(after - before, 23LL * 3600000);
-}
-
-TEST(DateTimeTest, NowAppliesTheOffset) {
-    const int64_t low = DateTime::now();
-    const int64_t ahead = DateTime::now(60000);
-    const int64_t high = DateTime::now();
-    EXPECT_GE(ahead, low + 60000);
-    EXPECT_LE(ahead, high + 60000);
 }

@@ -8,40 +8,33 @@ using namespace tkl;
 TEST(Exception, WhatIsTheClassNameAndMessageAndCodeAreKept) {
     InvalidArgumentException e("Invalid arguments.", -202);
     EXPECT_STREQ(e.what(), "Invalid Argument");
-    EXPECT_EQ(e.message(), "Invalid arguments.");
-    EXPECT_EQ(e.code(), -202);
     EXPECT_EQ(e.toString(), e.name());
-
+    tkltest::expectThrow<InvalidArgumentException>([&] { throw e; }, "Invalid arguments.", -202);
     NotFoundException fromCode(-302);
     EXPECT_EQ(fromCode.message(), "");
     EXPECT_STREQ(fromCode.what(), "Not Found error");
-    EXPECT_EQ(fromCode.nested(), nullptr);
     // A message alone takes the class's own code.
     EXPECT_EQ(OpenFileException("x").code(), -32017);
 }
 
 TEST(Exception, CloneAndRethrowKeepTheDynamicClass) {
     ProtocolException original("transfer failed", -3200);
-    const Exception& base = original;
-    std::unique_ptr<Exception> copy(base.clone());
-    EXPECT_EQ(copy->className(), original.className());
-    EXPECT_EQ(copy->message(), "transfer failed");
+    std::unique_ptr<Exception> copy(static_cast<const Exception&>(original).clone());
     EXPECT_NE(copy->className().find("ProtocolException"), std::string::npos);
     EXPECT_EQ(copy->name(), "Protocol error");
-
     tkltest::expectThrow<ProtocolException>([&] { copy->rethrow(); }, "transfer failed", -3200);
     // A handler of a base class catches the concrete class too.
     EXPECT_THROW(copy->rethrow(), IOException);
 }
 
 TEST(Exception, NestedCauseIsDeepCopied) {
-    SystemException cause("os call failed", -305);
-    Exception outer("outer", cause, -100);
+    Exception outer("outer", SystemException("os call failed", -305), -100);
     Exception copy(outer);
     ASSERT_NE(copy.nested(), nullptr);
     EXPECT_NE(copy.nested(), outer.nested());
     EXPECT_EQ(copy.nested()->message(), "os call failed");
     EXPECT_EQ(copy.nested()->name(), "System error");
+    // A copy of an exception without a cause has none either.
     Exception plain("plain", -1);
     EXPECT_EQ(Exception(plain).nested(), nullptr);
 }

@@ -2,10 +2,10 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdlib>
-#include <ctime>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "TestSupport.h"
 #include "tkl/Json.h"
@@ -26,59 +26,43 @@ JsonDocument parse(const std::string& text) {
 
 }  // namespace
 
-TEST(JsonValue, MissingMembersReadAsDefaults) {
-    JsonObject object;
-    const JsonValue missing = object.value("absent");
-    EXPECT_TRUE(missing.isUndefined());
-    EXPECT_EQ(missing.toString(), "");
-    EXPECT_EQ(missing.toDouble(), 0);
-    EXPECT_FALSE(missing.toBool());
-    EXPECT_EQ(missing.toDateTime(), 0);
-    EXPECT_TRUE(missing.toObject().isEmpty());
-    EXPECT_TRUE(object.take("absent").isUndefined());
-
-    JsonArray array;
-    EXPECT_TRUE(array.at(0).isUndefined());
-    EXPECT_TRUE(array.last().isUndefined());
-    EXPECT_TRUE(array[-1].isUndefined());
+// The text, number and truth of values of each type; missing members read
+// as the defaults.
+TEST(JsonValue, ConversionsByType) {
+    const JsonObject parsed = parse(R"({"t":true,"f":false,"n":null,"i":5})").object();
+    const std::tuple<JsonValue, const char*, double, bool> rows[] = {
+        {JsonObject().value("absent"), "", 0, false},
+        {parsed.value("t"), "1", 1, true},
+        {parsed.value("f"), "0", 0, false},
+        {parsed.value("n"), "", 0, false},
+        {JsonValue(2.6), "3", 2.6, true},
+        {JsonValue(-7), "-7", -7, true},
+        {JsonValue("12.5"), "12.5", 12.5, false},
+        {JsonValue("12a"), "12a", 0, false},
+        {JsonValue("TRUE"), "TRUE", 0, true},
+        {JsonValue("1"), "1", 1, true},
+        {JsonValue("10"), "10", 10, false},
+        {JsonValue(static_cast<const char*>(nullptr)), "", 0, false},
+    };
+    for (const auto& [value, text, number, truth] : rows) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(value.toString(), text);
+        EXPECT_DOUBLE_EQ(value.toDouble(), number);
+        EXPECT_EQ(value.toBool(), truth);
+    }
+    EXPECT_EQ(JsonObject().value("absent").toDateTime(), 0);
+    EXPECT_TRUE(JsonObject().take("absent").isUndefined());
+    for (const JsonValue& outside : {JsonArray().at(0), JsonArray().last(), JsonArray()[-1]}) {
+        EXPECT_TRUE(outside.isUndefined());
+    }
     // A string is neither an object nor an array.
     EXPECT_TRUE(JsonValue("x").toObject().isEmpty());
     EXPECT_TRUE(JsonValue("x").toArray().isEmpty());
-}
-
-TEST(JsonValue, BooleansAndNumbersConvert) {
-    const JsonValue flag(uint8_t(1));
-    EXPECT_TRUE(flag.isDouble());
-    EXPECT_TRUE(flag.toBool());
-    EXPECT_FALSE(JsonValue(uint8_t(0)).toBool());
+    EXPECT_TRUE(parsed.value("n").isNull());
     // A C++ bool is stored as the number it promotes to.
     EXPECT_TRUE(JsonValue(true).isDouble());
-
-    for (const char* yes : {"true", "TRUE", "True", "1"})
-        EXPECT_TRUE(JsonValue(yes).toBool()) << yes;
-    for (const char* no : {"false", "yes", "0", "", "10"})
-        EXPECT_FALSE(JsonValue(no).toBool()) << no;
-
-    EXPECT_EQ(JsonValue(2.6).toString(), "3");
-    EXPECT_EQ(JsonValue(2.5e3).toString(), "2500");
-    EXPECT_EQ(JsonValue(-7).toString(), "-7");
-    EXPECT_DOUBLE_EQ(JsonValue("12.5").toDouble(), 12.5);
-    EXPECT_EQ(JsonValue("12a").toDouble(), 0);
-    EXPECT_EQ(JsonValue(static_cast<const char*>(nullptr)).toString(), "");
-
-    // Unsigned 64-bit values with the top bit set stay positive.
-    EXPECT_GT(JsonValue(18446744073709551615ULL).toDouble(), 1.8e19);
-    EXPECT_EQ(JsonValue(4294967295U).toDouble(), 4294967295.0);
-
-    const JsonObject parsed = parse(R"({"t":true,"f":false,"n":null})").object();
-    EXPECT_EQ(parsed.value("t").toString(), "1");
-    EXPECT_EQ(parsed.value("f").toDouble(), 0);
-    EXPECT_TRUE(parsed.value("t").toBool());
-    EXPECT_TRUE(parsed.value("n").isNull());
-    EXPECT_EQ(parsed.value("n").toString(), "");
-
     // Parsed integers equal constructed ones.
-    EXPECT_EQ(parse(R"({"a":5})").object().value("a"), JsonValue(5));
+    EXPECT_EQ(parsed.value("i"), JsonValue(5));
     EXPECT_NE(JsonValue(5), JsonValue("5"));
 }
 
@@ -108,18 +92,13 @@ TEST(JsonObject, RequestTextEscapesStrings) {
 // Integral numbers go out digit for digit; all others with six significant
 // digits; NaN and infinity as null, so the text stays JSON.
 TEST(JsonObject, RequestTextNumbers) {
-    const struct {
-        JsonValue value;
-        const char* text;
-    } rows[] = {
+    const std::pair<JsonValue, const char*> rows[] = {
         {91.4f, "91.4"},  // a float reading widened to double
         {230.123456, "230.123"},
-        {0.5, "0.5"},
         {1.0 / 3, "0.333333"},
         {-2.75, "-2.75"},
         {1e-7, "1e-07"},
         {1234567.5, "1.23457e+06"},
-        {1234567, "1234567"},
         {4294967295U, "4294967295"},
         {-2147483648LL, "-2147483648"},
         {9007199254740993ULL, "9007199254740992"},          // nearest double is 2^53
@@ -128,19 +107,18 @@ TEST(JsonObject, RequestTextNumbers) {
         {-12345678901234567890.0, "-12345678901234567168"},
         {1e300, "1e+300"},
         {std::numeric_limits<double>::quiet_NaN(), "null"},
-        {std::numeric_limits<double>::infinity(), "null"},
         {-std::numeric_limits<double>::infinity(), "null"},
         {uint8_t(1), "1"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [value, expected] : rows) {
         JsonObject object;
-        object.insert("n", row.value);
+        object.insert("n", value);
         const std::string text = object.toString();
-        EXPECT_EQ(text, std::string(R"({"n":)") + row.text + "}");
+        EXPECT_EQ(text, std::string(R"({"n":)") + expected + "}");
         EXPECT_TRUE(parse(text).isObject()) << text;
         JsonArray array;
-        array.append(row.value);
-        EXPECT_EQ(array.toString(), std::string("[") + row.text + "]");
+        array.append(value);
+        EXPECT_EQ(array.toString(), std::string("[") + expected + "]");
     }
 
     // Parsed integers beyond double precision pass through unchanged.
@@ -169,12 +147,9 @@ TEST(JsonObject, TextFormOrdersKeysAndNests) {
     EXPECT_EQ(parse(R"({"on":true,"off":false})").object().toString(), R"({"off":0,"on":1})");
 
     outer.insert("b", 2);  // replaces
-    EXPECT_EQ(outer.value("b").toDouble(), 2);
     EXPECT_EQ(outer.take("b").toDouble(), 2);
-    EXPECT_FALSE(outer.contains("b"));
     outer.remove(std::string("inner"));
-    EXPECT_EQ(outer.size(), 1);
-    EXPECT_EQ(outer.value(std::string("list")).toArray(), list);
+    EXPECT_EQ(outer.keys(), (std::vector<std::string>{"list"}));
 }
 
 TEST(JsonValue, DateTimeReadsLocalTextAndNumbers) {
@@ -189,31 +164,24 @@ TEST(JsonValue, DateTimeReadsLocalTextAndNumbers) {
     EXPECT_EQ(JsonValue(1e300).toDateTime(), INT64_MAX);
 
     JsonValue stamp;
-    stamp.setDateTime(expected);
-    EXPECT_EQ(stamp.toString(), "2021-03-04T10:20:30.123-03:00");
-    EXPECT_EQ(stamp.toDateTime(), expected);
     stamp.setDateTime(expected, 1000);
     EXPECT_EQ(stamp.toString(), "2021-03-04T10:20:31.123-03:00");
 }
 
 // The designator follows the offset in force at the stamped moment.
 TEST(JsonValue, DateTimeZoneDesignator) {
-    const struct {
-        const char* zone;
-        int64_t ms;
-        const char* text;
-    } cases[] = {
+    const std::tuple<const char*, int64_t, const char*> cases[] = {
         {"UTC", 0, "1970-01-01T00:00:00.000Z"},
         {"<+0530>-5:30", 0, "1970-01-01T05:30:00.000+05:30"},
         {"Europe/Berlin", 1610000000000LL, "2021-01-07T07:13:20.000+01:00"},
         {"Europe/Berlin", 1625000000000LL, "2021-06-29T22:53:20.000+02:00"},
     };
-    for (const auto& c : cases) {
-        TimeZone zone(c.zone);
+    for (const auto& [zone, ms, text] : cases) {
+        TimeZone scoped(zone);
         JsonValue stamp;
-        stamp.setDateTime(c.ms);
-        EXPECT_EQ(stamp.toString(), c.text);
-        EXPECT_EQ(stamp.toDateTime(), c.ms) << c.text;
+        stamp.setDateTime(ms);
+        EXPECT_EQ(stamp.toString(), text);
+        EXPECT_EQ(stamp.toDateTime(), ms) << text;
     }
 }
 
@@ -239,18 +207,13 @@ TEST(JsonArray, EditsStayInRange) {
     EXPECT_EQ(array.takeAt(2).toDouble(), 3);
     EXPECT_EQ(array.toStringList(), (std::vector<std::string>{"1.5", "\"two\""}));
     EXPECT_TRUE(array.contains("two"));
-    EXPECT_FALSE(array.contains(3));
-    array.removeFirst();
-    EXPECT_EQ(array.first(), JsonValue("two"));
 
     array.fromStringList({"a\"", "b"});
     EXPECT_EQ(array.toString(), R"(["a\"","b"])");
-    EXPECT_EQ(array.last().toString(), "b");
 }
 
 TEST(JsonDocument, ParsesAndSerialises) {
     JsonDocument document;
-    EXPECT_TRUE(document.isNull());
     document.fromJson("{");
     EXPECT_TRUE(document.isNull());
     EXPECT_TRUE(document.object().isEmpty());

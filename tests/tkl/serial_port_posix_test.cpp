@@ -2,15 +2,14 @@
 // terminal side, the test plays the device on the controlling side. The port
 // listing reads a sysfs tree built in a temporary folder.
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,16 +31,15 @@ namespace {
 
 class PtyPair {
 public:
-    PtyPair() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    PtyPair() : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
         EXPECT_GE(master_, 0);
         EXPECT_EQ(::grantpt(master_), 0);
         EXPECT_EQ(::unlockpt(master_), 0);
+        EXPECT_EQ(::fcntl(master_, F_SETFL, O_NONBLOCK), 0);
         path_ = ::ptsname(master_);
     }
     ~PtyPair() { closeMaster(); }
 
-    int master() const { return master_; }
     // "/dev/pts/N"
     const std::string& path() const { return path_; }
     void closeMaster() {
@@ -53,21 +51,18 @@ public:
     void send(const std::string& bytes) {
         ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
-    // Reads exactly `size` bytes from the device side, waiting up to 5 s.
+    // Reads `size` bytes from the device side, waiting up to 5 s.
     std::string receive(size_t size) {
         std::string bytes;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (bytes.size() < size && std::chrono::steady_clock::now() < deadline) {
-            pollfd entry{master_, POLLIN, 0};
-            if (::poll(&entry, 1, 100) > 0) {
+        tkltest::waitFor(
+            [&] {
                 char buffer[64];
                 ssize_t count =
                     ::read(master_, buffer, std::min(sizeof buffer, size - bytes.size()));
-                if (count > 0) {
-                    bytes.append(buffer, static_cast<size_t>(count));
-                }
-            }
-        }
+                bytes.append(buffer, static_cast<size_t>(std::max<ssize_t>(count, 0)));
+                return bytes.size() >= size;
+            },
+            std::chrono::seconds(5));
         return bytes;
     }
     termios settings() const {
@@ -75,9 +70,14 @@ public:
         EXPECT_EQ(::tcgetattr(master_, &result), 0);
         return result;
     }
+    speed_t speed() const {
+        termios current = settings();
+        EXPECT_EQ(::cfgetispeed(&current), ::cfgetospeed(&current));
+        return ::cfgetospeed(&current);
+    }
 
 private:
-    int master_ = -1;
+    int master_;
     std::string path_;
 };
 
@@ -127,27 +127,25 @@ protected:
 
 }  // namespace
 
-TEST(SerialPort, ClosedPortRefusesEveryDeviceOperation) {
+TEST(SerialPort, ClosedPortRefusesDeviceOperationsAndFailedOpenLeavesItClosed) {
     SerialPort port;
     EXPECT_EQ(port.toString(),
               "[Port] path: <empty>, isOpen: no, baudrate(bps)=2400, databits=8, stopbits=1, "
               "parity=0, timeout(ms)=40");
+    // -1 keeps a setting.
+    EXPECT_EQ(makeConfig(9600, -1, -1, -1, -1).toString(),
+              "baudrate(bps)=9600, databits=8, stopbits=1, parity=0, timeout(ms)=40");
     char buffer[4];
-    auto closed = [&](auto call) {
+    for (const std::function<void()>& call : std::vector<std::function<void()>>{
+             [&] { port.read(buffer, 0); }, [&] { port.read(nullptr, -1); },
+             [&] { port.write(buffer, 4); }, [&] { port.flush(); }, [&] { port.purge(); },
+             [&] { port.setPin(SerialPort::PinDtr, true); },
+             [&] { port.getPin(SerialPort::PinCts); },
+             [&] { port.setConfig(SerialPort::SerialConfig()); }}) {
         expectThrow<tkl::FileNotOpenException>(call, "Serial port closed", -32012);
-    };
-    closed([&] { port.read(buffer, 0); });
-    closed([&] { port.read(nullptr, -1); });
-    closed([&] { port.write(buffer, 4); });
-    closed([&] { port.flush(); });
-    closed([&] { port.purge(); });
-    closed([&] { port.setPin(SerialPort::PinDtr, true); });
-    closed([&] { port.getPin(SerialPort::PinCts); });
-    closed([&] { port.setConfig(SerialPort::SerialConfig()); });
-}
+    }
 
-TEST(SerialPort, FailedOpenLeavesPortClosed) {
-    SerialPort port;
+    // A failed open leaves the port closed.
     for (const char* path : {"", static_cast<const char*>(nullptr)}) {
         expectThrow<tkl::InvalidArgumentException>([&] { port.open(path); },
                                                    "Null or empty argument 'fPath'", -202);
@@ -156,8 +154,6 @@ TEST(SerialPort, FailedOpenLeavesPortClosed) {
     expectThrow<tkl::OpenFileException>(
         [&] { port.open("ttyNoSuchPort"); },
         "Error opening \"ttyNoSuchPort\": No such file or directory", -32017);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.getPath(), "");
 
     // A device that is not a terminal opens but refuses line settings: the
     // open fails and nothing stays open.
@@ -168,16 +164,14 @@ TEST(SerialPort, FailedOpenLeavesPortClosed) {
     EXPECT_EQ(port.getPath(), "");
 }
 
-TEST(SerialPort, LineSettingsReachTheDevice) {
+TEST(SerialPort, LineSettingsReachTheDeviceAndOnlyOneOwnerAtATime) {
     PtyPair pty;
     SerialPort port;
     port.open(pty.path(), makeConfig(9600, 8, 2, 0, 100));
-    EXPECT_EQ(port.toString(), "[Port] path: " + pty.path() +
-                                   ", isOpen: yes, baudrate(bps)=9600, databits=8, stopbits=2, "
-                                   "parity=0, timeout(ms)=100");
+    EXPECT_EQ(port.toString(),
+              "[Port] path: " + pty.path() + ", isOpen: yes, " + port.getConfig().toString());
     termios settings = pty.settings();
-    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B9600));
-    EXPECT_EQ(::cfgetispeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(pty.speed(), static_cast<speed_t>(B9600));
     EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_NE(settings.c_cflag & CSTOPB, 0u);
     // Raw bytes: no echo, no line editing, no line-end mapping.
@@ -187,10 +181,8 @@ TEST(SerialPort, LineSettingsReachTheDevice) {
 
     // Stop bits other than 2 mean 1, parity other than 1 or 2 means none.
     port.setConfig(makeConfig(19200, 8, 3, 5, 100));
-    settings = pty.settings();
-    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
-    EXPECT_EQ(settings.c_cflag & (CSTOPB | PARENB), 0u);
-    EXPECT_EQ(port.getConfig().stopbits, 3);
+    EXPECT_EQ(pty.speed(), static_cast<speed_t>(B19200));
+    EXPECT_EQ(pty.settings().c_cflag & (CSTOPB | PARENB), 0u);
 
     // Settings the device cannot take are refused and the old ones stay. A
     // pseudo-terminal always runs 8 data bits without parity, so it refuses
@@ -203,52 +195,25 @@ TEST(SerialPort, LineSettingsReachTheDevice) {
     }
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.getConfig().baudrate, 19200);
-    settings = pty.settings();
-    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
-}
+    EXPECT_EQ(pty.speed(), static_cast<speed_t>(B19200));
 
-TEST(SerialPort, ReopenWithSettingsKeepsThem) {
-    PtyPair pty;
-    SerialPort port;
-    port.open(pty.path(), makeConfig(9600, 8, 1, 0, 100));
-    // Closing the open port resets its settings; the ones given here must
-    // still be the ones applied.
+    // Opening again closes the port, which resets its settings; the ones
+    // given here must still be the ones applied.
     port.open(pty.path(), makeConfig(38400, 8, 2, 0, 100));
-    termios settings = pty.settings();
-    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B38400));
-    EXPECT_NE(settings.c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(port.getConfig().baudrate, 38400);
+    EXPECT_EQ(pty.speed(), static_cast<speed_t>(B38400));
+    EXPECT_NE(pty.settings().c_cflag & CSTOPB, 0u);
 
-    // A copy takes the settings only; closing forgets path and settings.
-    SerialPort copy(port);
-    EXPECT_FALSE(copy.isOpen());
-    EXPECT_EQ(copy.getConfig().baudrate, 38400);
-    port.close();
-    EXPECT_EQ(port.toString(), SerialPort().toString());
-}
-
-TEST(SerialConfig, PartialSetAssignAndReset) {
-    SerialPort::SerialConfig config = makeConfig(9600, -1, -1, -1, -1);  // -1 keeps a setting
-    EXPECT_EQ(config.toString(),
-              "baudrate(bps)=9600, databits=8, stopbits=1, parity=0, timeout(ms)=40");
-    SerialPort::SerialConfig copy;
-    copy.assign(makeConfig(19200, 7, 2, 2, 500));
-    EXPECT_EQ(copy.toString(),
-              "baudrate(bps)=19200, databits=7, stopbits=2, parity=2, timeout(ms)=500");
-    copy.reset();
-    EXPECT_EQ(copy.toString(), SerialPort::SerialConfig().toString());
-}
-
-TEST(SerialPort, OnlyOneOwnerAtATime) {
-    PtyPair pty;
-    SerialPort first;
-    first.open(pty.path());
-    SerialPort second;
+    // A copy takes the settings only.
+    SerialPort second(port);
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(second.getConfig().baudrate, 38400);
     expectThrow<tkl::OpenFileException>(
         [&] { second.open(pty.path()); },
         "Error opening \"" + pty.path() + "\": Device or resource busy", -32017);
-    EXPECT_TRUE(first.isOpen());
-    first.close();
+    EXPECT_TRUE(port.isOpen());
+    // Closing forgets path and settings and frees the device.
+    port.close();
+    EXPECT_EQ(port.toString(), SerialPort().toString());
     second.open(pty.path());
     EXPECT_TRUE(second.isOpen());
 }
@@ -289,11 +254,12 @@ TEST(SerialPort, BytesTravelBothWays) {
     // Size 0 does not touch the device; bad buffers are refused.
     pty.send("Z");
     EXPECT_EQ(port.read(buffer, 0), 0);
-    const std::string bad = "Null 'buf' argument or 'size' < 0";
-    expectThrow<tkl::InvalidArgumentException>([&] { port.read(nullptr, 4); }, bad, -202);
-    expectThrow<tkl::InvalidArgumentException>([&] { port.read(buffer, -1); }, bad, -202);
-    expectThrow<tkl::InvalidArgumentException>([&] { port.write(nullptr, 4); }, bad, -202);
     EXPECT_EQ(port.write(buffer, 0), 0);
+    for (const std::function<void()>& bad : std::vector<std::function<void()>>{
+             [&] { port.read(nullptr, 4); }, [&] { port.read(buffer, -1); },
+             [&] { port.write(nullptr, 4); }}) {
+        expectThrow<tkl::InvalidArgumentException>(bad, "Null 'buf' argument or 'size' < 0", -202);
+    }
     EXPECT_EQ(port.read(buffer, 1), 1);
     EXPECT_EQ(buffer[0], 'Z');
 
@@ -325,11 +291,25 @@ TEST(SerialPort, WithoutTimeOutAReadTakesWhatHasArrivedAndNeverWaits) {
     }
 }
 
-TEST(SerialPort, HangUpEndsReadsAndFailsWrites) {
+TEST(SerialPort, PinsWithoutModemLinesAndHangUp) {
     PtyPair pty;
     SerialPort port;
     // With a minute's time-out, only the hang-up can end the read soon.
     port.open(pty.path(), makeConfig(9600, 8, 1, 0, 60000));
+    const std::string noModem = "\"" + pty.path() + "\": Inappropriate ioctl for device";
+    // The modem status is read before the pin is checked, so DTR fails the same way.
+    for (int32_t pin : {SerialPort::PinCts, SerialPort::PinDtr}) {
+        expectThrow<tkl::IOException>([&] { port.getPin(pin); },
+                                      "Error getting serial port status " + noModem, -320);
+    }
+    expectThrow<tkl::IOException>([&] { port.setPin(SerialPort::PinDtr, true); },
+                                  "Error setting serial port pin " + noModem, -320);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.setPin(SerialPort::PinCts, true); },
+                                               "Invalid serial port pin", -202);
+    expectThrow<tkl::InvalidArgumentException>([&] { port.clearPin(8); }, "Invalid serial port pin",
+                                               -202);
+
+    // A hang-up ends reads and fails writes; the port stays open.
     pty.send("last");
     char buffer[8];
     ASSERT_EQ(port.read(buffer, 4), 4);
@@ -341,27 +321,7 @@ TEST(SerialPort, HangUpEndsReadsAndFailsWrites) {
     EXPECT_TRUE(port.isOpen());
 }
 
-TEST(SerialPort, PinsOnADeviceWithoutModemLines) {
-    PtyPair pty;
-    SerialPort port;
-    port.open(pty.path());
-    const std::string status =
-        "Error getting serial port status \"" + pty.path() + "\": Inappropriate ioctl for device";
-    expectThrow<tkl::IOException>([&] { port.getPin(SerialPort::PinCts); }, status, -320);
-    // The modem status is read before the pin is checked.
-    expectThrow<tkl::IOException>([&] { port.getPin(SerialPort::PinDtr); }, status, -320);
-    expectThrow<tkl::IOException>(
-        [&] { port.setPin(SerialPort::PinDtr, true); },
-        "Error setting serial port pin \"" + pty.path() + "\": Inappropriate ioctl for device",
-        -320);
-    expectThrow<tkl::InvalidArgumentException>([&] { port.setPin(SerialPort::PinCts, true); },
-                                               "Invalid serial port pin", -202);
-    expectThrow<tkl::InvalidArgumentException>([&] { port.clearPin(8); }, "Invalid serial port pin",
-                                               -202);
-    EXPECT_TRUE(port.isOpen());
-}
-
-TEST_F(FakeSysfs, StandardPortsArePresentUartsInByteOrder) {
+TEST_F(FakeSysfs, StandardPortsArePresentUartsAndUsbPortsMatchVendorAndProduct) {
     tty("ttyS0", "platform/serial8250", "4");
     tty("ttyS1", "platform/serial8250", "0");  // no UART at that address
     tty("ttyS10", "platform/serial8250", "4");
@@ -369,21 +329,16 @@ TEST_F(FakeSysfs, StandardPortsArePresentUartsInByteOrder) {
     tty("tty0", "");  // virtual console: no device
     tty("console", "");
     tty("ttyAMA0", "platform/uart");
-    usbTty("ttyUSB0", "1-1", "0403", "6001", true);
-
-    EXPECT_EQ(SerialPort::listPorts(), (Names{"ttyS0", "ttyS10", "ttyS2"}));
-    EXPECT_EQ(SerialPort::listRegisteredPorts(false), (Names{"ttyS0", "ttyS10", "ttyS2"}));
-    EXPECT_EQ(SerialPort::listRegisteredPorts(true), (Names{"ttyAMA0", "ttyUSB0"}));
-}
-
-TEST_F(FakeSysfs, UsbPortsByVendorAndProduct) {
-    tty("ttyS0", "platform/serial8250", "4");
-    tty("ttyAMA0", "platform/uart");
     usbTty("ttyUSB0", "1-1", "0403", "6001", true);  // FTDI adapter
     usbTty("ttyUSB3", "1-4", "0403", "6001", true);
     usbTty("ttyUSB1", "1-2", "0403", "0000", true);
     usbTty("ttyACM0", "1-3", "0463", "ffff", false);  // CDC ACM: tty on the interface
 
+    // Plain byte order: "ttyS10" before "ttyS2".
+    EXPECT_EQ(SerialPort::listPorts(), (Names{"ttyS0", "ttyS10", "ttyS2"}));
+    EXPECT_EQ(SerialPort::listRegisteredPorts(false), (Names{"ttyS0", "ttyS10", "ttyS2"}));
+    EXPECT_EQ(SerialPort::listRegisteredPorts(true),
+              (Names{"ttyACM0", "ttyAMA0", "ttyUSB0", "ttyUSB1", "ttyUSB3"}));
     EXPECT_EQ(SerialPort::listPorts(0x0403, 0x6001), (Names{"ttyUSB0", "ttyUSB3"}));
     EXPECT_EQ(SerialPort::listPorts(0x0463, 0xFFFF), (Names{"ttyACM0"}));
     // A vendor alone asks for product number 0.

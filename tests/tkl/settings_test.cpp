@@ -29,7 +29,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodec) {
+TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) {
     const std::string file = path("app.ini");
     {
         Settings settings;
@@ -39,69 +39,52 @@ TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodec) {
         settings.setValue("server", "smtp.example.org");
         settings.setValue(std::string("city"), "Zürich");
         settings.endGroup();
-        settings.beginGroup("log");
-        settings.setValue("level", 3);
-        EXPECT_EQ(settings.group(), "log");
-        settings.endGroup();
     }  // the destructor writes the file
     EXPECT_TRUE(readFile(QString::fromStdString(file)).contains(QByteArray("city=Zürich")));
 
     Settings settings;
-    settings.openIni(file.c_str(), nullptr);
-    settings.close();
+    settings.openIni(file.c_str(), nullptr);  // no codec: the default one
+    settings.setValue("kept", "yes");
+    settings.openIni(path("second.ini"), "");
+    EXPECT_EQ(settings.value("kept", Variant("absent")).str(), "absent");
+    // Opening again wrote and closed the first file.
     settings.openIni(file, "UTF-8");
     EXPECT_EQ(settings.value("tcp.port").toInt(), 8080);
-    EXPECT_EQ(settings.childGroups(), (std::vector<std::string>{"log", "mail"}));
-    EXPECT_EQ(settings.childKeys(), (std::vector<std::string>{"tcp.port"}));
+    EXPECT_EQ(settings.childGroups(), (std::vector<std::string>{"mail"}));
+    EXPECT_EQ(settings.childKeys(), (std::vector<std::string>{"kept", "tcp.port"}));
     settings.beginGroup("mail");
     EXPECT_EQ(settings.value("city").str(), "Zürich");
     EXPECT_EQ(settings.value("server", Variant("none")).str(), "smtp.example.org");
     expectThrow<tkl::NotFoundException>([&] { settings.value("absent"); }, "Error: key not found.",
                                         -302);
     EXPECT_EQ(settings.value("absent", Variant(7)).toInt(), 7);
-    EXPECT_EQ(settings.value(std::string("absent"), Variant()).str(), "");
+
+    // An unknown codec leaves the store closed.
+    expectThrow<tkl::InvalidArgumentException>([&] { settings.openIni(path("b.ini"), "no-such"); },
+                                               "Invalid codec: \"no-such\".", -202);
+    EXPECT_FALSE(settings.isOpen());
 }
 
 TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBack) {
     Settings settings;
-    EXPECT_FALSE(settings.isOpen());
-    const std::string message = "Error: file not opened.";
-    expectThrow<tkl::FileNotOpenException>([&] { settings.beginGroup("g"); }, message, -32012);
-    expectThrow<tkl::FileNotOpenException>([&] { settings.endGroup(); }, message, -32012);
-    expectThrow<tkl::FileNotOpenException>([&] { settings.setValue("k", 1); }, message, -32012);
-    expectThrow<tkl::FileNotOpenException>([&] { settings.value("k"); }, message, -32012);
+    for (const std::function<void()>& call : std::vector<std::function<void()>>{
+             [&] { settings.beginGroup("g"); }, [&] { settings.endGroup(); },
+             [&] { settings.setValue("k", 1); }, [&] { settings.value("k"); }}) {
+        expectThrow<tkl::FileNotOpenException>(call, "Error: file not opened.", -32012);
+    }
     EXPECT_EQ(settings.group(), "");
     EXPECT_EQ(settings.value("k", Variant("fallback")).str(), "fallback");
     EXPECT_TRUE(settings.childKeys().empty());
     EXPECT_TRUE(settings.childGroups().empty());
     settings.close();  // harmless
 
-    expectThrow<tkl::InvalidArgumentException>([&] { settings.open(""); },
-                                               "Empty \"key\" argument.", -202);
-    expectThrow<tkl::InvalidArgumentException>([&] { settings.open(nullptr); },
-                                               "Empty \"key\" argument.", -202);
+    for (const char* key : {"", static_cast<const char*>(nullptr)}) {
+        expectThrow<tkl::InvalidArgumentException>([&] { settings.open(key); },
+                                                   "Empty \"key\" argument.", -202);
+    }
     expectThrow<tkl::InvalidArgumentException>([&] { settings.openIni(nullptr, "UTF-8"); },
                                                "Empty \"filename\" argument.", -202);
     EXPECT_FALSE(settings.isOpen());
-}
-
-TEST_F(SettingsTest, UnknownCodecLeavesTheStoreClosed) {
-    Settings settings;
-    settings.openIni(path("a.ini"), "");
-    ASSERT_TRUE(settings.isOpen());
-    expectThrow<tkl::InvalidArgumentException>([&] { settings.openIni(path("b.ini"), "no-such"); },
-                                               "Invalid codec: \"no-such\".", -202);
-    EXPECT_FALSE(settings.isOpen());
-}
-
-TEST_F(SettingsTest, OpeningAgainWritesAndClosesTheFirstFile) {
-    Settings settings;
-    settings.openIni(path("first.ini"), "UTF-8");
-    settings.setValue("kept", "yes");
-    settings.openIni(path("second.ini"), "UTF-8");
-    EXPECT_EQ(settings.value("kept", Variant("absent")).str(), "absent");
-    settings.openIni(path("first.ini"), "UTF-8");
-    EXPECT_EQ(settings.value("kept").str(), "yes");
 }
 
 TEST_F(SettingsTest, GroupsNestAndOddNamesAreReported) {

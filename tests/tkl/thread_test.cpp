@@ -74,17 +74,13 @@ TEST(Timer, StopWaitsForCallbackThatSeesTheRequestAndRunsStopHandler) {
     std::mutex mutex;
     std::condition_variable released;
     bool release = false;
-    std::atomic<bool> entered{false};
     std::atomic<bool> sawStop{false};
-    std::atomic<bool> finished{false};
     FnTimer timer([&](tkl::Timer* self) {
-        entered = true;
         std::unique_lock<std::mutex> lock(mutex);
         // Blocks like a transfer would until the stop handler releases it.
         released.wait(lock, [&] { return release; });
         sawStop = self->isStopRequested();
         std::this_thread::sleep_for(20ms);
-        finished = true;
     });
     std::atomic<int> handled{0};
     timer.setStopHandler([&] {
@@ -94,13 +90,13 @@ TEST(Timer, StopWaitsForCallbackThatSeesTheRequestAndRunsStopHandler) {
         released.notify_all();
     });
     timer.start(1);
-    ASSERT_TRUE(waitFor([&] { return entered.load(); }));
+    ASSERT_TRUE(waitFor([&] { return timer.calls == 1; }));
     timer.stop();
-    EXPECT_TRUE(finished);
     EXPECT_TRUE(sawStop);
     EXPECT_GE(handled, 1);
     EXPECT_FALSE(timer.isRunning());
-    EXPECT_EQ(timer.calls, 1);
+    std::lock_guard<std::mutex> guard(timer.mutex);
+    EXPECT_EQ(timer.ends.size(), 1u);  // the one callback had returned
 }
 
 TEST(Timer, ThrowingCallbackKeepsTicking) {
