@@ -16,12 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "TextChecks.h"
 #include "WaitFor.h"
 #include "sim/Simulator.h"
 #include "sim/TlsCertificates.h"
-
-// Checks that `text` holds `part`, showing the text when not.
-#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
 namespace simtest {
 

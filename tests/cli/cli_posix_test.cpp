@@ -15,6 +15,7 @@
 
 #include "ChildProcess.h"
 #include "LoopbackTestSupport.h"
+#include "TextChecks.h"
 #include "TlsTestSupport.h"
 #include "sim/Simulator.h"
 
@@ -44,8 +45,6 @@ Result run(const std::vector<std::string>& args, const std::string& input = "",
     ChildProcess tool(program, args, input);
     return finish(tool);
 }
-
-#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
 class CliTest : public ::testing::Test {
 protected:
