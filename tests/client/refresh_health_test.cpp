@@ -49,7 +49,10 @@ TEST(RefreshHost, FillsTheCacheAtOnceJoinsTheCycleInProgressAndKeepsItsTimeOut) 
 
     // A hanging service: the caller's time-out holds, far below the 30 s a
     // request may take on its own; once it answers again, so does the next refresh.
+    // The timer's cycle that was just counted may still be running; it ends
+    // first, so that the refresh below starts a cycle of its own.
     sim.clearFaults();
+    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
     custovia::sim::FaultRule hang;
     hang.kind = custovia::sim::FaultKind::Hang;
     sim.addFault(hang);
