@@ -30,8 +30,6 @@ CustoviaEvent event(uint64_t seq, CustoviaEventKind kind, const std::string& nam
     return e;
 }
 
-using TempDir = loopback_test::TempDir;
-
 TEST(EventHoldTest, AShortBlipIsSuppressedAndALongOneReportedOnceItHeld) {
     HoldFilter hold(10000);
     using K = CustoviaEventKind;
@@ -69,7 +67,7 @@ TEST(EventHoldTest, AShortBlipIsSuppressedAndALongOneReportedOnceItHeld) {
 }
 
 TEST(EventProgramTest, TheProgramGetsTheEventAndItsFailuresAreReported) {
-    TempDir dir;
+    loopback_test::TempDir dir;
     std::string record = dir.script(
         "record", "echo \"$CUSTOVIA_EVENT|$CUSTOVIA_DEVICE|$CUSTOVIA_HOST|$CUSTOVIA_TEXT|$0\" > '" +
                       dir.path() + "/got'");
@@ -94,7 +92,7 @@ TEST(EventProgramTest, TheProgramGetsTheEventAndItsFailuresAreReported) {
 }
 
 TEST(EventStreamTest, AFailingProgramDoesNotStopTheStream) {
-    TempDir dir;
+    loopback_test::TempDir dir;
     std::string program = dir.script(
         "count", "echo $CUSTOVIA_SEQ >> '" + dir.path() + "/seen'; exit $((CUSTOVIA_SEQ % 2))");
     int calls = 0;

@@ -11,6 +11,7 @@
 #include <future>
 #include <memory>
 
+#include "../TextChecks.h"
 #include "../TlsSuite.h"
 #include "ClientFixture.h"
 #include "sim/Models.h"
@@ -97,7 +98,7 @@ TEST_F(Tls, AnyCertificateIsAcceptedByDefaultAndTheSettingAppliesToHostsConnecte
     ASSERT_TRUE(waitForDevices(h, nullptr, 1));
 }
 
-TEST_F(Tls, ChecksAcceptTheRightAuthorityAndRefuseEachBadCertificateWithTheTlsError) {
+TEST_F(Tls, ChecksAcceptTheRightAuthorityAndRefuseAnotherNameWithTheTlsError) {
     tlstest::ErrorLog log(certs->folder);
     Handle h;
     EXPECT_EQ(setTlsVerification(h, certs->ca.cert.c_str(), 1), 1);
@@ -107,29 +108,20 @@ TEST_F(Tls, ChecksAcceptTheRightAuthorityAndRefuseEachBadCertificateWithTheTlsEr
     ASSERT_TRUE(waitForDevices(h, nullptr, 1));
     EXPECT_EQ(modelRequest(h), 1);
 
-    // The service comes back on the same port with another certificate: the
-    // next request opens a new connection, whose check fails, by date and by
-    // name (with the name check asked for). A failed command answers -302;
-    // its log line names the TLS error in libcurl's words.
-    for (const auto& c :
-         {std::make_pair(&certs->expired, "certificate has expired"),
-          std::make_pair(&certs->otherName, "subject name matches target host name")}) {
-        SCOPED_TRACE(c.second);
-        sim->stop();
-        sim = tlsSim(*c.first, port);
-        // The first request may still find the old connection and report
-        // its broken pipe; the one after it opens a new connection.
-        EXPECT_EQ(modelRequest(h), -302);
-        EXPECT_EQ(modelRequest(h), -302);
-        EXPECT_NE(log.text().find(c.second), std::string::npos) << log.text();
-        EXPECT_TRUE(sim->journal().empty());
-        EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), 1);  // still cached
-    }
+    // The service comes back on the same port with a certificate for another
+    // name. The first request may still find the old connection and report
+    // its broken pipe; the one after it opens a new connection, whose check
+    // fails: -302, and the log line names the TLS error in libcurl's words.
+    sim->stop();
+    sim = tlsSim(certs->otherName, port);
+    EXPECT_EQ(modelRequest(h), -302);
+    EXPECT_EQ(modelRequest(h), -302);
+    EXPECT_HAS(log.text(), "subject name matches target host name");
+    EXPECT_TRUE(sim->journal().empty());
+    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), 1);  // still cached
 
     // Without the name check only the chain counts.
     EXPECT_EQ(setTlsVerification(h, certs->ca.cert.c_str(), 0), 1);
-    sim->stop();
-    sim = tlsSim(certs->otherName, port);
     ASSERT_EQ(connectCli(h, sim->url().c_str()), 1);
     ASSERT_TRUE(waitForDevices(h, nullptr, 1));
     EXPECT_EQ(modelRequest(h), 1);

@@ -81,10 +81,8 @@ TEST(SnapshotJsonTest, MembersKeepTheirNamesAndWhatIsUnknownIsNull) {
     d.hasCountdown = true;
     DeviceView idle;
     idle.device = connectedDevice("U2");
-    ComputerView c;
-    c.id = "localhost";
+    ComputerView c{"localhost", {}, {d, idle}};
     c.computer.hostname = "node";
-    c.devices = {d, idle};
     HostView up;
     up.key = "127.0.0.1";
     up.ready = up.hasOwn = true;
@@ -95,8 +93,7 @@ TEST(SnapshotJsonTest, MembersKeepTheirNamesAndWhatIsUnknownIsNull) {
     HostView down;
     down.key = "b";
     down.status = -320;
-    Snapshot s;
-    s.hosts = {up, down};
+    const Snapshot s{0, {up, down}};
 
     QJsonObject host = devicesJson(s)["hosts"].toArray().at(0).toObject();
     EXPECT_EQ(host["host"].toString(), "127.0.0.1");
@@ -127,8 +124,7 @@ TEST(SnapshotJsonTest, MembersKeepTheirNamesAndWhatIsUnknownIsNull) {
     ASSERT_EQ(hosts.size(), 2);
     QJsonObject a = hosts.at(0).toObject(), b = hosts.at(1).toObject();
     EXPECT_EQ(a["monVersion"].toString(), "8.9");
-    EXPECT_EQ(a["computers"].toInt(), 1);
-    EXPECT_EQ(a["devices"].toInt(), 2);
+    EXPECT_EQ(std::make_pair(a["computers"].toInt(), a["devices"].toInt()), std::make_pair(1, 2));
     EXPECT_FALSE(b["ready"].toBool());
     EXPECT_EQ(b["status"].toInt(), -320);
     EXPECT_TRUE(b["computers"].isNull() && b["devices"].isNull());

@@ -113,8 +113,7 @@ TEST_F(FolderTest, UserDataFolderIsBelowTheHomeFolderElseTheProductFolder) {
     const passwd* entry = getpwuid(getuid());
     ASSERT_NE(entry, nullptr);
     std::string home = entry->pw_dir;
-    if (home.empty() || home.back() != '/') {
+    if (home.empty() || home.back() != '/')
         home += '/';
-    }
     EXPECT_EQ(getUserDataFolder(), home + ".custovia/");
 }

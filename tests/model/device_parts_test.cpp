@@ -39,16 +39,6 @@ void expectEachFlagMapsToItsOwnKey(int expected) {
     }
 }
 
-// The capability names in the order of the text form ("name = 0, ...").
-std::vector<std::string> capabilityNames() {
-    std::vector<std::string> names;
-    const std::string text = DeviceCapabilities().toString() + ", ";
-    for (std::size_t at = 0, eq; (eq = text.find(" = ", at)) != std::string::npos;
-         at = text.find(", ", eq) + 2)
-        names.push_back(text.substr(at, eq - at));
-    return names;
-}
-
 }  // namespace
 
 TEST(DeviceVars, ReadsServiceFormAndWritesEveryKey) {
@@ -82,16 +72,18 @@ TEST(DeviceFlags, EachFlagHasItsOwnKeyAndBitAndReadsAnyTrueForm) {
         R"({"connected":"true","opBattery":"1","loBattery":true,"noBattery":"yes","noCalibrated":2})"));
     EXPECT_TRUE(flags.connected && flags.opBattery && flags.loBattery && flags.noCalibrated);
     EXPECT_EQ(count(flags.toString(), "=1"), 4);
-    DeviceFlags copy(flags);
     flags.clear();
     EXPECT_EQ(count(flags.toString(), "=1"), 0);
-    EXPECT_EQ(count(copy.toString(), "=1"), 4);
 }
 
 TEST(DeviceCapabilities, EachFlagReadsAndWritesItsOwnKey) {
-    const std::vector<std::string> names = capabilityNames();
+    // The names in the order of the text form ("name = 0, ...").
+    std::vector<std::string> names;
+    const std::string all = DeviceCapabilities().toString() + ", ";
+    for (std::size_t at = 0, eq; (eq = all.find(" = ", at)) != std::string::npos;
+         at = all.find(", ", eq) + 2)
+        names.push_back(all.substr(at, eq - at));
     ASSERT_EQ(names.size(), 30u);
-    EXPECT_EQ(names[7], "hasStandBy");
     for (const std::string& name : names) {
         DeviceCapabilities caps;
         caps.fromJson(parse("{\"" + name + "\":true}"));
@@ -111,7 +103,7 @@ TEST(DeviceCapabilities, EachFlagReadsAndWritesItsOwnKey) {
     EXPECT_TRUE(caps.hasVInput);
 }
 
-TEST(DeviceConfig, DefaultsAndServiceForm) {
+TEST(DeviceConfig, ServiceFormTextAndAssign) {
     DeviceConfig config;
     EXPECT_EQ(compact(config.toJson()), R"({"caps":{},"name":"AUTO"})");
 
@@ -124,14 +116,10 @@ TEST(DeviceConfig, DefaultsAndServiceForm) {
     // "AUTO" only until JSON is read.
     config.fromJson(parse(R"({"family":-3})"));
     EXPECT_EQ(compact(config.toJson()), R"({"caps":{},"model":0})");
-}
 
-TEST(DeviceConfig, TextListsEveryPartAndAssignReplacesEverything) {
+    // The text lists every part; assign replaces everything.
     DeviceConfig source;
-    source.family = 2;
-    source.model = 7;
-    source.name = "SPS";
-    source.caps.hasVInput = true;
+    source.fromJson(parse(R"({"family":2,"model":7,"name":"SPS","caps":{"hasVInput":1}})"));
     source.ranges.emplace_back(0x10, 16);
     source.ranges.emplace_back(0x12345, 2);
     source.aliases["b"] = DeviceAlias("bit", 0x20, 0);

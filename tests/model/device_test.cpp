@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "JsonText.h"
 #include "TimeZone.h"
@@ -32,34 +33,48 @@ const std::string kDefaultTail = "vars: {" + DeviceVars().toString() + "}, \n";
 
 }  // namespace
 
-// The identity, port and time members are checked by the filled text below;
-// this covers what that text leaves out.
-TEST(Device, ReadsTheServiceForm) {
+TEST(Device, ReadsTheServiceFormAndShowsItInLocalTime) {
     Device device;
     EXPECT_TRUE(device.toJson().isEmpty());
-    // Missing members read as zero, not as the defaults.
+    EXPECT_EQ(device.toString(),
+              "\nid=<unknown>, \nfamily=<unknown>, model=<unknown>, \nversion=<unknown>, \n"
+              "protocol=Unknown, \nport: {" +
+                  PortInfo().toString() + "}, \n" + kDefaultTail + "flags: {" +
+                  DeviceFlags().toString() + "}, \nfail: {" + DeviceFailFlags().toString() +
+                  "}, \nidPc=<unknown>\n");
+    // Missing members read as zero, not as the defaults (-1; for the timers
+    // that means "not running").
     device.fromJson(tkl::JsonObject());
-    EXPECT_EQ(device.family, 0);
-    EXPECT_EQ(device.model, 0);
-    EXPECT_EQ(device.port.config.baudrate, 0);
-    EXPECT_EQ(device.vars.shutdownTimer, 0);  // not -1, "not running"
-    EXPECT_EQ(device.vars.nightoffTimer, 0);
+    EXPECT_EQ(std::tie(device.family, device.model, device.port.config.baudrate,
+                       device.vars.shutdownTimer),
+              std::make_tuple(0, 0, 0, 0));
 
     device.fromJson(parse(kServiceDevice));
-    EXPECT_EQ(device.port.config.baudrate, 9600);
-    EXPECT_EQ(device.port.config.timeout, 80);
+    EXPECT_EQ(std::tie(device.port.config.baudrate, device.port.config.timeout),
+              std::make_tuple(9600, 80));
     EXPECT_FLOAT_EQ(device.vars.vInput, 229.5f);
-    EXPECT_EQ(device.vars.wakeupTimer, 0);
     EXPECT_TRUE(device.status.connected && device.status.opBattery && device.failures.fan);
     EXPECT_FALSE(device.status.loBattery);
 
     // Copies are deep and independent.
-    Device copy(device);
+    device.vars.clear();
+    Device copy(device), target;
     device.clear();
-    EXPECT_EQ(copy.port.path, "\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}");
-    Device target;
     target.assign(copy);
-    EXPECT_EQ(target.toString(), copy.toString());
+    {
+        ScopedTimeZone minusThree(kMinusThree);
+        EXPECT_EQ(copy.toString(),
+                  "\nid=ups1, \nname=UPS 1, \nuserName=Rack A, \nuserProd=Server room, \n"
+                  "family=3, model=12, \nversion=2.10, \nprotocol=Corvel, \nport: {port=HID(S), "
+                  "path=\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}, name=HID#7, vid=0665, "
+                  "pid=5161}, \n" +
+                      kDefaultTail + "flags: {" + copy.status.toString() + "}, \nfail: {" +
+                      copy.failures.toString() +
+                      "}, \nidPc=pc-7, \nlast=2021/03/04 10:20:30.123\n");
+        EXPECT_EQ(target.toString(), copy.toString());
+    }
+    copy.last = -5;
+    EXPECT_EQ(copy.toString().find("last="), std::string::npos);
 
     // Only the lower-case texts name a protocol or a port type.
     device.fromJson(parse(R"({"protocol":"Zephan","port":{"type":"HID"}})"));
@@ -88,33 +103,6 @@ TEST(Device, LastTextKeepsItsZone) {
         device.fromJson(parse(std::string(R"({"last":)") + last + "}"));
         EXPECT_EQ(device.last, kLast);
     }
-}
-
-TEST(Device, DefaultAndFilledText) {
-    Device device;
-    EXPECT_EQ(device.toString(),
-              "\nid=<unknown>, \nfamily=<unknown>, model=<unknown>, \nversion=<unknown>, \n"
-              "protocol=Unknown, \nport: {port=Unknown, path=<empty>, name=<empty>, config: "
-              "{baudrate(bps)=2400, databits=8, stopbits=1, parity=0, timeout(ms)=40}}, \n" +
-                  kDefaultTail + "flags: {" + DeviceFlags().toString() + "}, \nfail: {" +
-                  DeviceFailFlags().toString() + "}, \nidPc=<unknown>\n");
-
-    // Filled in, with the time of the last reading in local time.
-    device.fromJson(parse(kServiceDevice));
-    device.vars.clear();
-    const std::string body =
-        "\nid=ups1, \nname=UPS 1, \nuserName=Rack A, \nuserProd=Server room, \n"
-        "family=3, model=12, \nversion=2.10, \nprotocol=Corvel, \n"
-        "port: {port=HID(S), path=\\\\?\\hid#vid_0665&pid_5161#7&2d3&0&0000#{4d1e}, name=HID#7, "
-        "vid=0665, pid=5161}, \n" +
-        kDefaultTail + "flags: {" + device.status.toString() + "}, \nfail: {" +
-        device.failures.toString() + "}, \nidPc=pc-7, \nlast=";
-    {
-        ScopedTimeZone minusThree(kMinusThree);
-        EXPECT_EQ(device.toString(), body + "2021/03/04 10:20:30.123\n");
-    }
-    device.last = -5;
-    EXPECT_EQ(device.toString().find("last="), std::string::npos);
 }
 
 TEST(Device, WritesDisplayTextsThatReadBackAsUnknown) {
@@ -171,14 +159,10 @@ TEST(PortInfo, NamesFromPathsAndSetKeepsWhatIsNotGiven) {
     // set() keeps what it is not given.
     port = PortInfo(PortType::HID, "/dev/usb/hidraw#0001&x", nullptr, 0x0665, 0);
     port.isSoftUsb = true;
-    EXPECT_EQ(port.name, "HID#0001");
-    EXPECT_EQ(port.pid, 0);
+    EXPECT_EQ(std::tie(port.name, port.pid), std::make_tuple("HID#0001", 0));
     port.set(PortType::CDC, "", "Modem", 0, 0x5161);
-    EXPECT_EQ(port.path, "/dev/usb/hidraw#0001&x");
-    EXPECT_EQ(port.name, "Modem");
-    EXPECT_EQ(port.vid, 0x0665);
-    EXPECT_EQ(port.pid, 0x5161);
-    EXPECT_FALSE(port.isSoftUsb);
+    EXPECT_EQ(std::tie(port.path, port.name, port.vid, port.pid, port.isSoftUsb),
+              std::make_tuple("/dev/usb/hidraw#0001&x", "Modem", 0x0665, 0x5161, false));
     port.setType("rs232");
     EXPECT_EQ(port.typeName(), "RS232");
     port.setType(static_cast<const char*>(nullptr));

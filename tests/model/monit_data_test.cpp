@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "JsonText.h"
 #include "TimeZone.h"
@@ -19,12 +20,6 @@ const std::string serviceEntry =
     "{\"id\":\"AB12345678\",\"event\":17,\"dateTime\":1614853230123.9,"
     "\"vars\":{\"vInput\":230.5,\"cBattery\":87},"
     "\"flags\":{\"opBattery\":1,\"connected\":true},\"fail\":{\"overload\":true}}";
-
-LogEntry readEntry(const std::string& text) {
-    LogEntry entry;
-    entry.fromJson(parse(text));
-    return entry;
-}
 
 std::string subRecords(const LogEntry& e) {
     return "vars: {" + e.vars.toString() + "}, flags: {" + e.flags.toString() + "}, fail: {" +
@@ -42,10 +37,6 @@ Flags allSet() {
     return flags;
 }
 
-const std::string idleCounter =
-    "\nregressive: [{cause=Manual, value=-1}, {cause=EndAutonomy, value=-1}, "
-    "{cause=LoBattery, value=-1}, {cause=Failure, value=-1}, {cause=Scheduled, value=-1}]\n";
-
 // The four results of a comparison as one text: flags raised, flags cleared,
 // failures raised, failures cleared.
 std::string results(const MonitFlagsComparator& cmp) {
@@ -55,8 +46,10 @@ std::string results(const MonitFlagsComparator& cmp) {
 
 }  // namespace
 
-TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordAndWritesItBack) {
-    LogEntry entry = readEntry(serviceEntry);
+TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordWritesAndShowsIt) {
+    ScopedTimeZone minusThree(kMinusThree);
+    LogEntry entry, back;
+    entry.fromJson(parse(serviceEntry));
     EXPECT_FLOAT_EQ(entry.vars.vInput, 230.5f);
     EXPECT_TRUE(entry.flags.opBattery && entry.flags.connected && entry.fail.overload);
     EXPECT_FALSE(entry.flags.loBattery || entry.fail.overtemp);
@@ -65,39 +58,34 @@ TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordAndWritesItBack) {
     EXPECT_EQ(json.value("event").toString(), "17");
     EXPECT_EQ(json.value("dateTime").toString(), "1614853230123");
     // The sub-records come back through the written form.
-    EXPECT_EQ(readEntry(json.toString()).toString(), LogEntry(entry).toString());
+    back.fromJson(parse(json.toString()));
+    EXPECT_EQ(back.toString(), entry.toString());
 
-    // A later read starts from scratch, and a missing event reads as 0.
-    const LogEntry bare = readEntry("{\"id\":\"X\"}");
-    EXPECT_EQ(bare.event, 0);
-    EXPECT_FALSE(bare.flags.opBattery || bare.fail.overload);
-    EXPECT_EQ(LogEntry().toJson().value("event").toString(), "-1");
+    // The text shows the local time and only the known parts.
+    EXPECT_EQ(entry.toString(),
+              "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
+    EXPECT_EQ(LogEntry().toString(), "id=<unknown>, " + subRecords(LogEntry()));
 
     // The id is written only with ten characters.
     entry.id = "AB1234567";
     EXPECT_FALSE(entry.toJson().contains("id"));
     entry.id = "AB123456789";
     EXPECT_FALSE(entry.toJson().contains("id"));
-}
 
-TEST(LogEntry, TextShowsLocalTimeAndOnlyKnownParts) {
-    const LogEntry entry = readEntry(serviceEntry);
-    ScopedTimeZone minusThree(kMinusThree);
-    EXPECT_EQ(entry.toString(),
-              "id=AB12345678, dateTime=2021/03/04 07:20:30.123, event=17, " + subRecords(entry));
-    EXPECT_EQ(LogEntry().toString(), "id=<unknown>, " + subRecords(LogEntry()));
+    // A later read starts from scratch, and a missing event reads as 0.
+    entry.fromJson(parse("{\"id\":\"X\"}"));
+    EXPECT_EQ(entry.event, 0);
+    EXPECT_FALSE(entry.flags.opBattery || entry.fail.overload);
+    EXPECT_EQ(LogEntry().toJson().value("event").toString(), "-1");
 }
 
 TEST(MonitFlagsComparator, ReportsEachFlagThatChangedInTheRightDirection) {
     // Every one of the flags is compared; a flag set on both sides is no
     // change, and a new comparison forgets the previous result.
-    Device none;
-    Device all;
+    Device none, all, statusOnly, failuresOnly;
     all.status = allSet<DeviceFlags>();
     all.failures = allSet<DeviceFailFlags>();
-    Device statusOnly;
     statusOnly.status = all.status;
-    Device failuresOnly;
     failuresOnly.failures = all.failures;
     const std::string flags = all.status.toString();
     const std::string noFlags = DeviceFlags().toString();
@@ -130,17 +118,18 @@ TEST(MonitData, ClearKeepsCountdownEntriesAndCopiesAreIndependent) {
     MonitData copy(data);
     data.clear();
 
-    EXPECT_EQ(data.regressiveCounter.str(), idleCounter);
-    EXPECT_EQ(data.remoteCtrlTimer, -1);
-    EXPECT_EQ(data.actualRegressive.cause(), RegressiveCause::Failure);
+    EXPECT_EQ(data.regressiveCounter.str(),
+              "\nregressive: [{cause=Manual, value=-1}, {cause=EndAutonomy, value=-1}, "
+              "{cause=LoBattery, value=-1}, {cause=Failure, value=-1}, {cause=Scheduled, "
+              "value=-1}]\n");
+    // The cause of the last countdown stays.
     EXPECT_EQ(data.actualRegressive.str(),
               "active=0, cause=4, value=-1, max=0, initial=0, inShutdown=0\n");
-    EXPECT_EQ(data.shutCfg.counterManual, 20u);
-    EXPECT_TRUE(data.actualState.id.empty());
+    EXPECT_EQ(std::tie(data.actualState.id, data.shutCfg.counterManual, data.remoteCtrlTimer),
+              std::make_tuple("", 20u, -1));
 
-    EXPECT_EQ(copy.actualState.id, "UPS-1");
-    EXPECT_EQ(copy.shutCfg.counterManual, 99u);
+    EXPECT_EQ(std::tie(copy.actualState.id, copy.shutCfg.counterManual, copy.remoteCtrlTimer),
+              std::make_tuple("UPS-1", 99u, 5000));
     EXPECT_EQ(copy.regressiveCounter.current().cause(), RegressiveCause::LoBattery);
     EXPECT_EQ(copy.actualRegressive.value(), 3000);
-    EXPECT_EQ(copy.remoteCtrlTimer, 5000);
 }

@@ -29,10 +29,7 @@ using loopback_test::waitUntil;
 using testsupport::ChildProcess;
 using Seconds = std::chrono::seconds;
 
-class TempDir : public loopback_test::TempDir {
-public:
-    TempDir() : loopback_test::TempDir("custovia-serve") {}
-};
+using loopback_test::TempDir;
 
 inline QJsonObject jsonOf(const std::string& text) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
@@ -160,13 +157,5 @@ struct Gateway {
     std::unique_ptr<ChildProcess> process;
     std::string url;  // "http://127.0.0.1:PORT" without a final slash
 };
-
-// A program's whole output, standard output then error, run to its end.
-inline std::string runProgram(const std::string& path, const std::vector<std::string>& args,
-                              int* exitCode) {
-    ChildProcess c(path, args);
-    *exitCode = c.wait();
-    return c.out() + c.err();
-}
 
 }  // namespace serve_test

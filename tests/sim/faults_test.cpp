@@ -203,14 +203,10 @@ TEST_P(SimTest, ControlFaultsOutagesAndDevicesThroughHttp) {
 TEST(FaultRuleText, CommandLineForms) {
     FaultRule r;
     std::string error;
-    ASSERT_TRUE(FaultRule::parse("status=503*3@notifycfg", &r, &error)) << error;
-    EXPECT_EQ(std::tie(r.kind, r.status, r.count, r.prefix),
-              std::make_tuple(FaultKind::Status, 503, 3, "notifycfg"));
+    // The other forms are used above; a rule without a count holds for good.
     ASSERT_TRUE(FaultRule::parse("hang~/shutdown$", &r, &error)) << error;
     EXPECT_EQ(std::tie(r.kind, r.regex, r.count),
               std::make_tuple(FaultKind::Hang, "/shutdown$", -1));
-    ASSERT_TRUE(FaultRule::parse("delay=250", &r, &error)) << error;
-    EXPECT_EQ(r.delayMs, 250);
     for (const char* bad :
          {"", "explode", "delay", "status=abc", "status=42", "drop*x", "hang=5", "drop~("}) {
         EXPECT_FALSE(FaultRule::parse(bad, &r, &error)) << bad;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>
@@ -15,11 +14,6 @@ using tkl::Variant;
 using tkltest::expectThrow;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -40,7 +34,9 @@ TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) 
         settings.setValue(std::string("city"), "Zürich");
         settings.endGroup();
     }  // the destructor writes the file
-    EXPECT_TRUE(readFile(QString::fromStdString(file)).contains(QByteArray("city=Zürich")));
+    QFile written(QString::fromStdString(file));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains(QByteArray("city=Zürich")));
 
     Settings settings;
     settings.openIni(file.c_str(), nullptr);  // no codec: the default one
@@ -65,7 +61,7 @@ TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) 
     EXPECT_FALSE(settings.isOpen());
 }
 
-TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBack) {
+TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBackAndOpenGroupsNest) {
     Settings settings;
     for (const std::function<void()>& call : std::vector<std::function<void()>>{
              [&] { settings.beginGroup("g"); }, [&] { settings.endGroup(); },
@@ -85,10 +81,8 @@ TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBack) {
     expectThrow<tkl::InvalidArgumentException>([&] { settings.openIni(nullptr, "UTF-8"); },
                                                "Empty \"filename\" argument.", -202);
     EXPECT_FALSE(settings.isOpen());
-}
 
-TEST_F(SettingsTest, GroupsNestAndOddNamesAreReported) {
-    Settings settings;
+    // Opened, groups nest and odd names are reported.
     settings.openIni(path("groups.ini"), "UTF-8");
     settings.beginGroup("outer");
     settings.beginGroup("inner");

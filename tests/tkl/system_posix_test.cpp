@@ -96,12 +96,10 @@ TEST(SystemProcess, ExitCodesAndRunningProcesses) {
                                       "Error in GetExitCodeProcess(): No child processes", -305);
     expectThrow<tkl::SystemException>([&] { System::waitProcess(0, 0); },
                                       "Error in GetExitCodeProcess(): No child processes", -305);
-}
 
-TEST(SystemProcess, InteractiveUserVariantRunsTheTextWithoutQuotes) {
+    // The interactive user's variant drops the outer quotes (a'b'c if kept).
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString();
-    // With its quotes the shell would print a'b'c; without them it prints abc.
     EXPECT_EQ(System::executeAsUserAndWait("echo \"a'b'c\" > " + out, 0, -1), 0);
     QFile file(QString::fromStdString(out));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

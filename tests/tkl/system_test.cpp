@@ -127,7 +127,6 @@ TEST(OsInfoWindows, FullNamesByVersionProductTypeAndEdition) {
     using V = tkl::WindowsVersion;
     const std::pair<tkl::WindowsVersion, const char*> cases[] = {
         {nt(6, 0, 2), "Microsoft Windows Server 2008"},  // a domain controller is a server
-        {nt(6, 3, 3), "Microsoft Windows Server 2012 R2"},
         {nt(10, 0, 3), "Microsoft Windows Server 2016"},
         {nt(10, 1, 1), "Microsoft Windows 10.1"},
         {nt(11, 2, 3), "Microsoft Windows Server 2020 R2"},

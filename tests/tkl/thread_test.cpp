@@ -110,8 +110,6 @@ TEST(Timer, OneShotCallsOnceAndEnds) {
     FnTimer<tkl::OneShotTimer> timer;
     timer.start(5);
     ASSERT_TRUE(waitFor([&] { return timer.calls == 1 && !timer.isRunning(); }));
-    timer.stop();
-    EXPECT_EQ(timer.calls, 1);
     // Started again, it fires once more.
     timer.start();
     ASSERT_TRUE(waitFor([&] { return timer.calls == 2 && !timer.isRunning(); }));
