@@ -10,13 +10,11 @@
 #include "SimClient.h"
 
 using namespace std::chrono_literals;
-
-// custovia-sim run with the given arguments.
-using Sim = testsupport::ChildProcess;
+using testsupport::ChildProcess;
 
 TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
     for (int sig : {SIGTERM, SIGINT}) {
-        Sim p(CUSTOVIA_SIM_PATH, {"--port", "0", "--hosts", "2", "--devices", "4"});
+        ChildProcess p(CUSTOVIA_SIM_PATH, {"--port", "0", "--hosts", "2", "--devices", "4"});
         std::string first = p.line(), second = p.line();
         ASSERT_EQ(first.rfind("http://127.0.0.1:", 0), 0u) << first << p.err();
         EXPECT_EQ(second, "http://127.0.0.2" + first.substr(first.rfind(':')));
@@ -32,7 +30,7 @@ TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
 }
 
 TEST(Program, TlsServesHttpsWithASelfSignedCertificateItNames) {
-    Sim p(CUSTOVIA_SIM_PATH, {"--port", "0", "--tls", "--devices", "1"});
+    ChildProcess p(CUSTOVIA_SIM_PATH, {"--port", "0", "--tls", "--devices", "1"});
     std::string url = p.line();
     ASSERT_EQ(url.rfind("https://127.0.0.1:", 0), 0u) << url << p.err();
     p.line();  // the summary
@@ -47,7 +45,7 @@ TEST(Program, TlsServesHttpsWithASelfSignedCertificateItNames) {
     p.signal(SIGTERM);
     EXPECT_EQ(p.wait(5s), 0);
 
-    Sim notAKey(CUSTOVIA_SIM_PATH, {"--port", "0", "--tls-cert", cert, "--tls-key", cert});
+    ChildProcess notAKey(CUSTOVIA_SIM_PATH, {"--port", "0", "--tls-cert", cert, "--tls-key", cert});
     EXPECT_EQ(notAKey.wait(10s), 1);
     EXPECT_HAS(notAKey.err(), "cannot use the key");
     QFileInfo(QString::fromStdString(cert)).dir().removeRecursively();
@@ -57,7 +55,7 @@ TEST(Program, BusyPortFailsWithAClearMessageUsageErrorsExitTwoHelpDescribesContr
     custovia::sim::Simulator busy;
     busy.start();
     std::string port = std::to_string(busy.port());
-    Sim taken(CUSTOVIA_SIM_PATH, {"--port", port});
+    ChildProcess taken(CUSTOVIA_SIM_PATH, {"--port", port});
     EXPECT_EQ(taken.wait(10s), 1);
     std::string err = taken.err();
     EXPECT_HAS(err, "cannot listen on 127.0.0.1:" + port);
@@ -72,11 +70,11 @@ TEST(Program, BusyPortFailsWithAClearMessageUsageErrorsExitTwoHelpDescribesContr
           // a certificate without its key, or beside --tls
           {"--tls-cert", CUSTOVIA_SIM_PATH},
           {"--tls", "--tls-cert", CUSTOVIA_SIM_PATH, "--tls-key", CUSTOVIA_SIM_PATH}}) {
-        Sim p(CUSTOVIA_SIM_PATH, args);
+        ChildProcess p(CUSTOVIA_SIM_PATH, args);
         EXPECT_EQ(p.wait(10s), 2) << testing::PrintToString(args);
         EXPECT_FALSE(p.err().empty()) << testing::PrintToString(args);
     }
-    Sim help(CUSTOVIA_SIM_PATH, {"--help"});
+    ChildProcess help(CUSTOVIA_SIM_PATH, {"--help"});
     EXPECT_EQ(help.wait(10s), 0);
     std::string text = help.out();
     for (const char* word : {"--port", "--hosts", "--seed", "--fault", "/_sim/faults",
