@@ -27,6 +27,15 @@ function(custovia_layer name dir)
   target_link_libraries(${name} PUBLIC ${L_LIBS})
 endfunction()
 
+# The compile options of the tests' own code. The code under test keeps the
+# build's optimisation; the tests, mostly assertion macros, compile a third
+# quicker at -O1 with line tables.
+function(custovia_test_options target)
+  if(NOT CUSTOVIA_SANITIZE)
+    target_compile_options(${target} PRIVATE -O1 -g1)
+  endif()
+endfunction()
+
 # Each test source file becomes its own executable, registered with CTest.
 # custovia_tests(<folder> LIBS <targets...> [LONG <file names...>])
 # The tests of the files named after LONG (without .cpp) carry the label
@@ -40,11 +49,9 @@ function(custovia_tests dir)
     add_executable(${target} ${src})
     target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    # The code under test keeps the build's optimisation; the tests' own code,
-    # mostly assertion macros, compiles a third quicker at -O1 with line
-    # tables.
-    if(NOT CUSTOVIA_SANITIZE)
-      target_compile_options(${target} PRIVATE -O1 -g1)
+    custovia_test_options(${target})
+    if(TARGET custovia_test_pch)
+      target_precompile_headers(${target} REUSE_FROM custovia_test_pch)
     endif()
     if(WIN32)
       target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/PosixEnv.h)
