@@ -1,5 +1,4 @@
-// `custovia events` without a service: the hold filter, the lines, and the
-// program run per event as a real child process.
+// `custovia events` without a service: the hold filter, the lines, and the program per event.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -34,8 +34,7 @@ TEST(CliTableTest, ColumnsLineUpByCharactersAndColoursDoNotShiftThem) {
     std::ostringstream plain, colored;
     t.print(plain, false);
     t.print(colored, true);
-    // Widths count characters, not bytes; numbers are right-aligned; no
-    // trailing blanks.
+    // Widths count characters, not bytes; numbers are right-aligned; no trailing blanks.
     EXPECT_EQ(plain.str(),
               "ID            TEMP  STATE\n"
               "A          27.5 °C  On line\n"

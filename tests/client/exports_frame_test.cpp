@@ -37,8 +37,7 @@ TEST(ExportFrame, HandlesThatAreNotLiveAreRejectedByEveryExport) {
 
 TEST(ExportFrame, MissingReceiversAreRejectedUnknownHostsNotFoundAndTheLibraryBringsLoggersAndQt) {
     Handle h;
-    // Every receiver and settings record is required: a null one is refused
-    // instead of written or read.
+    // Every receiver and settings record is required: a null one is refused.
     const char* d = "d";
     constexpr std::nullptr_t none = nullptr;
     EXPECT_EQ(codes({getVersion(h, none, none, none), getDevice(h, none, none, d, none),
@@ -64,8 +63,7 @@ TEST(ExportFrame, MissingReceiversAreRejectedUnknownHostsNotFoundAndTheLibraryBr
     // A named logger comes from the registry, without any host.
     ASSERT_EQ(getLogger(h, "myprogram", &logger), 1);
     EXPECT_EQ(logger, tkl::Logger::getLogger("myprogram"));
-    // This program never made a Qt application object: the library did when
-    // it was loaded.
+    // This program made no Qt application object: the library did on loading.
     EXPECT_NE(QCoreApplication::instance(), nullptr);
 
     // Hosts that are not connected are not found; a failed call leaves the

@@ -1,5 +1,4 @@
-// The tools' shared view of a unit and its JSON forms: the state, the flag
-// names, and the member names scripts and API clients rely on.
+// The tools' shared view of a unit: its state, flag names and the JSON names scripts rely on.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -130,8 +129,7 @@ TEST(SnapshotJsonTest, MembersKeepTheirNamesAndWhatIsUnknownIsNull) {
     EXPECT_TRUE(b["computers"].isNull() && b["devices"].isNull());
 }
 
-// A host's data turn stale after three of its refresh periods and a second:
-// 12 s without a good refresh is stale at 3 s, not at 15 s.
+// Stale after three refresh periods and a second: 12 s without one is stale at 3 s, not at 15 s.
 TEST(HostStateTest, DataTurnStaleAfterThreePeriodsOfTheHost) {
     HostView h;
     h.ready = h.hasHealth = true;

@@ -20,9 +20,8 @@ using custovia::getUserDataFolder;
 
 namespace {
 
-// Machine-wide settings, the user's settings and the home folder all live in
-// one temporary folder for the whole run: Qt reads the settings locations
-// from the environment once per process.
+// The settings and the home folder live in one temporary folder for the whole run: Qt reads
+// the settings locations from the environment once per process.
 class FolderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -51,8 +50,7 @@ protected:
 
 }  // namespace
 
-// The folder the vendor settings name, with one separator at its end, byte
-// for byte from the UTF-8 file; else the executable's folder.
+// The vendor settings' folder, byte for byte, ending in one separator; else the executable's.
 TEST_F(FolderTest, ProductFolderComesFromTheVendorSettingsOrTheExecutable) {
     const std::string exe = executableFolder();
     ASSERT_EQ(exe.front(), '/');

@@ -29,10 +29,8 @@ TEST(NotifySvcConfig, JsonFormAndConditionalMembers) {
               "notifysvc: {web.host=srv-1, web.port=8080, message.interval=250}");
 }
 
-// The defaults, each program's log level in its own place, and the copy
-// rules: one member is changed in each part (every web field of the cloud part)
-// so that a copy that misses one shows it. The broker settings are copied by
-// neither the copy nor assign, nor touched by reset.
+// One member changed in each part (every web field of the cloud part), so that a copy missing one
+// shows it. The broker settings are copied by neither the copy nor assign, nor reset.
 TEST(ClientConfig, TextCopyAssignAndReset) {
     ClientConfig source;
     source.notifysvc.webHost = "a";
@@ -84,9 +82,8 @@ TEST(ClientConfig, TextCopyAssignAndReset) {
               "mqtt: {enable=1, brokerHost=\"test.mosquitto.org\", brokerPort=1883}");
 }
 
-// Missing members read as 0, not as the defaults; the id is never read; true
-// counts 1, a numeric string is parsed, fractions are cut toward zero,
-// negatives wrap, and numbers beyond 64 bits and other types give 0.
+// Missing members read as 0, not the defaults; the id is never read; true is 1, numeric text is
+// parsed, fractions cut toward zero, negatives wrap; beyond 64 bits and other types give 0.
 TEST(CusConfig, FromJsonConvertsEachMember) {
     const std::pair<const char*, const char*> cases[] = {
         {R"({"theme":3})", "detect=0, theme=3, style=0"},
@@ -135,8 +132,7 @@ TEST(NotifyConfig, FromJsonConvertsMinutesToMilliseconds) {
     }
 }
 
-// One member changed in each part, the others showing their defaults: a
-// copy that misses one shows it.
+// One member changed in each part: a copy that misses one shows it.
 TEST(MonitConfig, TextAssignCopyAndReset) {
     MonitConfig source;
     source.general.rs232Enable = false;

@@ -1,5 +1,4 @@
-// The parts of a device record: measurements, status and failure flags, the
-// model description and its capabilities.
+// The parts of a device record: measurements, flags, the model description and its capabilities.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,9 +19,8 @@ int count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// Reads each flag alone and checks that exactly that flag comes back, in the
-// written JSON and under its own name in the text form: catches a key read
-// into the wrong bit.
+// Each flag read alone comes back alone, in the JSON and under its own name in the text form:
+// catches a key read into the wrong bit.
 template <typename Flags>
 void expectEachFlagMapsToItsOwnKey(int expected) {
     const tkl::JsonObject none = Flags().toJson();

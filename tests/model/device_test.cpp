@@ -14,8 +14,7 @@ namespace {
 // 2021-03-04T13:20:30.123Z
 constexpr int64_t kLast = 1614864030123LL;
 
-// A device as the service sends it: lower-case protocol and port type, the
-// time of the last reading as a number.
+// A device as the service sends it: lower-case protocol and port type, a number for `last`.
 const char* const kServiceDevice = R"({
     "id": "ups1", "family": 3, "model": 12.9, "version": "2.10", "idPc": "pc-7",
     "last": 1614864030123, "name": "UPS 1", "userName": "Rack A", "userProd": "Server room",
@@ -42,8 +41,7 @@ TEST(Device, ReadsTheServiceFormAndShowsItInLocalTime) {
                   PortInfo().toString() + "}, \n" + kDefaultTail + "flags: {" +
                   DeviceFlags().toString() + "}, \nfail: {" + DeviceFailFlags().toString() +
                   "}, \nidPc=<unknown>\n");
-    // Missing members read as zero, not as the defaults (-1; for the timers
-    // that means "not running").
+    // Missing members read as zero, not as the defaults (-1: "not running" for the timers).
     device.fromJson(tkl::JsonObject());
     EXPECT_EQ(std::tie(device.family, device.model, device.port.config.baudrate,
                        device.vars.shutdownTimer),
@@ -131,8 +129,7 @@ TEST(Device, WritesDisplayTextsThatReadBackAsUnknown) {
     EXPECT_EQ(back.port.type, PortType::Unknown);
     EXPECT_EQ(back.last, kLast);
 
-    // Measurements go out only while connected; an unknown port not at all;
-    // the empty texts and a zero time are left out.
+    // Measurements go out only while connected; an unknown port, empty texts and zero time never.
     device.status.connected = true;
     device.port.clear();
     device.version.clear();
@@ -178,8 +175,7 @@ TEST(PortInfo, TextShowsIdsAndLineSettingsByType) {
               "{baudrate(bps)=9600, databits=8, stopbits=1, parity=0, timeout(ms)=40}");
     port.type = PortType::RS232;
     EXPECT_EQ(port.toString().find("vid="), std::string::npos);
-    // No ids without both; the soft-USB mark is for HID only (shown in the
-    // device text).
+    // No ids without both; the soft-USB mark is for HID only (shown in the device text).
     port.type = PortType::CDC;
     port.pid = 0;
     port.isSoftUsb = true;

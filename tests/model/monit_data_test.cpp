@@ -1,5 +1,4 @@
-// Event history entries (the service's form, the written form and the text
-// form in local time, each test setting the zone it formats in), the monitor
+// Event history entries (text in the local time of a zone each test sets), the monitor
 // snapshot and the flag comparison between two device states.
 #include <gtest/gtest.h>
 
@@ -37,8 +36,7 @@ Flags allSet() {
     return flags;
 }
 
-// The four results of a comparison as one text: flags raised, flags cleared,
-// failures raised, failures cleared.
+// A comparison's results as one text: flags raised, cleared, failures raised, cleared.
 std::string results(const MonitFlagsComparator& cmp) {
     return cmp.flagsOn().toString() + " | " + cmp.flagsOff().toString() + " | " +
            cmp.failOn().toString() + " | " + cmp.failOff().toString();
@@ -80,8 +78,7 @@ TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordWritesAndShowsIt) {
 }
 
 TEST(MonitFlagsComparator, ReportsEachFlagThatChangedInTheRightDirection) {
-    // Every one of the flags is compared; a flag set on both sides is no
-    // change, and a new comparison forgets the previous result.
+    // Every flag is compared; set on both sides is no change; a new comparison forgets the last.
     Device none, all, statusOnly, failuresOnly;
     all.status = allSet<DeviceFlags>();
     all.failures = allSet<DeviceFailFlags>();

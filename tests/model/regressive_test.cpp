@@ -1,5 +1,4 @@
-// Countdowns per cause against the real tick counter. Waits poll with a
-// deadline; no assertion depends on how fast the machine is.
+// Countdowns against the real tick counter; waits poll with a deadline, not a machine's speed.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -87,8 +86,7 @@ TEST(Regressive, JsonFormDerivesActiveFromTheValue) {
 }
 
 TEST(RegressiveCounter, CurrentIsTheLeastTimeLeftAndTheLowerCauseOnATie) {
-    // A new counter has no current countdown (its text, five idle causes, is
-    // pinned by the monitor data tests).
+    // A new counter has no current countdown (its text is pinned by the monitor data tests).
     RegressiveCounter counter;
     EXPECT_EQ(counter.current().cause(), RegressiveCause::None);
     EXPECT_EQ(counter.current().value(), -1);

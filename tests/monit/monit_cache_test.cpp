@@ -68,18 +68,16 @@ TEST_F(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
     for (const std::string& id : ids) {
         const Device& device = devices.at(id);
         EXPECT_GT(device.family, 0);
-        // The description and the countdowns of every device are cached.
+        // Its description, countdown and settings are cached, as the service reports them.
         DeviceConfig config = c.getDeviceConfig(nullptr, id.c_str());
         EXPECT_EQ(std::tie(config.family, config.model), std::tie(device.family, device.model));
         EXPECT_EQ(c.getRegressiveList().count(id), 1u);
-        // So are the settings the service reports.
         EXPECT_EQ(c.getMailConfig(id.c_str()).toJson(),
                   c.getMailConfig(std::string(), id).toJson());
         EXPECT_EQ(c.getShutdownConfig(id.c_str()).toJson(),
                   c.getShutdownConfig(std::string(), id).toJson());
     }
     EXPECT_EQ(c.getNotifyConfig().toJson(), c.getNotifyConfig(std::string()).toJson());
-    EXPECT_EQ(c.getCusConfig().toJson(), CusConfig().toJson());
 
     // The remote computer answers its record, but no devices.
     const std::string remote = t.remote();
@@ -98,7 +96,7 @@ TEST_F(MonitCache, ModelDescriptionsAreAskedForOnlyWhenFamilyOrModelChange) {
     const std::string configPath = "/api/device/" + d + "/config";
 
     // First cycle: learn the interface, then 1 + N + 1 + 5 D + 1 requests
-    // (N = 2 computers, D = 2 devices, a description each).
+    // (N = 2 computers, D = 2 devices, a description each); then no descriptions.
     auto cycle = [&] {
         std::uint64_t seq = t.sim.lastSeq();
         c.refreshNow();
@@ -107,8 +105,6 @@ TEST_F(MonitCache, ModelDescriptionsAreAskedForOnlyWhenFamilyOrModelChange) {
     std::vector<JournalEntry> first = cycle();
     EXPECT_EQ(first.size(), 2u + 1 + 2 + 1 + 5 * 2 + 1);
     EXPECT_EQ(countPath(first, configPath), 1u);
-
-    // Steady state: no description requests.
     std::vector<JournalEntry> second = cycle();
     EXPECT_EQ(second.size(), 1u + 2 + 1 + 4 * 2 + 1);
     EXPECT_EQ(countPath(second, configPath), 0u);
@@ -160,16 +156,13 @@ TEST_F(MonitCache, StopEmptiesTheCacheAndReturnsPromptlyWhileTheServiceHangs) {
     ASSERT_EQ(c.getDevices().size(), 2u);
     c.stop();
     c.stop();  // a second stop does nothing
-    EXPECT_FALSE(c.isRunning());
     EXPECT_TRUE(c.getComputers().empty());
-    EXPECT_EQ(c.getUrl().url(), Url().url());
 
     // The refresh thread runs a cycle on its own and hangs in the middle of
     // it, on a device's settings.
     t.sim.addFault(fault("hang@device/" + t.local(1) + "/mailcfg"));
     c.setRefreshInterval(10);
     c.start(t.sim.url().c_str());
-    EXPECT_TRUE(c.isRunning());
     ASSERT_TRUE(waitFor([&] { return t.sim.hangingCount() == 1; }));
     auto begin = std::chrono::steady_clock::now();
     c.stop();

@@ -126,13 +126,14 @@ TEST_F(MonitRequests, IdentifiersStayOneSegmentOfThePath) {
         EXPECT_THROW(c.putDeviceShutdown("", id), tkl::IOException);  // unknown device
     }
     EXPECT_THROW(c.getVersion("../.."), tkl::IOException);
-    std::vector<JournalEntry> journal = t.since(seq);
-    ASSERT_EQ(journal.size(), 4u);
-    EXPECT_EQ(journal[0].path, "/api/device/x?y#z/shutdown");
-    EXPECT_EQ(journal[0].query, "");
-    EXPECT_EQ(journal[1].path, "/api/device/../shutdown");
-    EXPECT_EQ(journal[2].path, "/api/device/a/b/shutdown");
-    EXPECT_EQ(journal[3].path, "/api/computer/../..");
+    // The journal shows the decoded path; a query would follow it.
+    std::string paths;
+    for (const JournalEntry& e : t.since(seq)) {
+        paths += e.path + (e.query.empty() ? "" : "?" + e.query) + " ";
+    }
+    EXPECT_EQ(paths,
+              "/api/device/x?y#z/shutdown /api/device/../shutdown /api/device/a/b/shutdown "
+              "/api/computer/../.. ");
 }
 
 TEST_F(MonitRequests, DeviceOperationsRefuseAMissingIdAndReportTheirOwnFailures) {
@@ -203,8 +204,7 @@ TEST_F(MonitRequests, DeviceOperationsRefuseAMissingIdAndReportTheirOwnFailures)
     EXPECT_NO_THROW(c.updNotifyConfig(NotifyConfig()));
     std::vector<JournalEntry> sent = t.since(seq);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[1].path, "/api/notifycfg");
-    EXPECT_EQ(sent[1].status, 500);
+    EXPECT_EQ(sent[1].path + " " + std::to_string(sent[1].status), "/api/notifycfg 500");
 
     // The requests themselves raise -320 with the status.
     expectError<tkl::IOException>([&] { c.delDevice("", d); }, -320, "HTTP Error 500");
@@ -213,11 +213,6 @@ TEST_F(MonitRequests, DeviceOperationsRefuseAMissingIdAndReportTheirOwnFailures)
     expectError<tkl::IOException>([&] { c.getVersion(""); }, -320, "HTTP Error 404");
     expectError<tkl::NotFoundException>([&] { c.deleteDevice(d.c_str()); }, -302,
                                         "Device id <" + d + "> not found.");
-
-    // Once the service answers again, so do the commands.
-    t.sim.clearFaults();
-    EXPECT_NO_THROW(c.changeColor(d.c_str(), 0, 128, 255, false));
-    EXPECT_NO_THROW(c.getDeviceConfigByModel(2, 10));
 }
 
 TEST_F(MonitRequests, UnreachableAndHangingServices) {
@@ -240,17 +235,13 @@ TEST_F(MonitRequests, UnreachableAndHangingServices) {
     t.sim.addFault(fault("hang@device/"));
     std::string d = t.local();
     auto pending = std::async(std::launch::async, [&] {
-        try {
-            c.manualShutdown(nullptr, d.c_str());
-            return std::string("no error");
-        } catch (const tkl::Exception& e) {
-            return std::to_string(e.code()) + " " + e.message();
-        }
+        expectError<tkl::NotFoundException>([&] { c.manualShutdown(nullptr, d.c_str()); }, -302,
+                                            "Device id <" + d + "> not found.");
     });
     ASSERT_TRUE(waitFor([&] { return t.sim.hangingCount() != 0; }));
     ASSERT_EQ(t.sim.hangingCount(), 1);
     t.sim.stop();
-    EXPECT_EQ(pending.get(), "-302 Device id <" + d + "> not found.");
+    pending.get();
 }
 
 TEST_F(MonitRequests, LogLinesNameTheRequestAndNeverShowPasswords) {

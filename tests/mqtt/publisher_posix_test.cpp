@@ -1,12 +1,12 @@
 // The MQTT publisher against a real mosquitto broker, fed by units of the
 // test's own: a retained press that must not run, a removal whose messages a
-// broken connection held, and a broker that wants TLS and a password. The
-// publisher inside the gateway is tested end to end in
-// tests/serve/mqtt_posix_test.cpp.
+// broken connection held, and a broker that wants TLS and a password.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "../TlsTestSupport.h"
 #include "MqttTestSupport.h"
@@ -20,14 +20,16 @@ using custovia::mqtt::Publisher;
 namespace {
 
 // Units on host "h1" whose readings never change, listed until removed.
-class Units {
-public:
+struct Units {
+    static custovia::mqtt::UnitState unit(const std::string& id) {
+        return {id, {{"id", QString::fromStdString(id)}, {"name", "UPS"}, {"charge", 100}}};
+    }
     custovia::mqtt::Source source() {
         custovia::mqtt::Source s;
         s.hosts = [this] {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(mutex);
             custovia::mqtt::HostState h{"h1", true, {}};
-            for (const std::string& id : listed_) {
+            for (const std::string& id : listed) {
                 h.units.push_back(unit(id));
             }
             return std::vector<custovia::mqtt::HostState>{h};
@@ -37,17 +39,8 @@ public:
         };
         return s;
     }
-    void remove(const std::string& id) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        listed_.erase(std::find(listed_.begin(), listed_.end(), id));
-    }
-
-private:
-    static custovia::mqtt::UnitState unit(const std::string& id) {
-        return {id, {{"id", QString::fromStdString(id)}, {"name", "UPS"}, {"charge", 100}}};
-    }
-    std::mutex mutex_;
-    std::vector<std::string> listed_{"UPS-A", "UPS-B"};
+    std::mutex mutex;
+    std::vector<std::string> listed{"UPS-A", "UPS-B"};
 };
 
 Options options(const std::string& url) {
@@ -88,34 +81,50 @@ TEST(MqttPublisherTest, ARetainedPressDoesNotRunAtStart) {
 // so a connection that broke while they were on their way lost them for good
 // (the unit is not published again) and its configs stayed at the broker.
 TEST(MqttPublisherTest, AUnitRemovedJustBeforeTheConnectionBreaksIsStillCleared) {
-    Broker broker;
-    Relay relay(broker.port());
-    Subscriber sub(broker.port());
+    TempDir saved;
+    // Saving every second, the broker has the unit's configs again after the
+    // crash below.
+    Broker broker(
+        "allow_anonymous true\npersistence true\nautosave_interval 1\n"
+        "persistence_location " +
+        saved.path() + "/\n");
+    // Whether a new subscriber finds `topic` retained: its own message, once
+    // back, comes after every retained one.
+    auto retained = [&](const std::string& topic) {
+        Subscriber sub(broker.port());
+        EXPECT_TRUE(waitUntil([&] {
+            sub.publish("sync", "x");
+            return sub.has("sync");
+        }));
+        return !sub.last(topic).empty();
+    };
     Units units;
-    Publisher pub(options(relay.url()), units.source());
+    Publisher pub(options(broker.url()), units.source());
     ASSERT_EQ(pub.start(), "");
     const std::string charge = "homeassistant/sensor/custovia_h1_UPS-B/charge/config";
     const std::string state = "custovia/h1/UPS-B/state";
-    ASSERT_TRUE(waitUntil([&] { return !sub.last(charge).empty() && sub.has(state); }));
+    ASSERT_TRUE(waitUntil([&] { return retained(charge) && retained(state); }));
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // saved
 
     // After the first publication only the removal has anything to send:
     // every config of the unit and its state, handed to the connection but
-    // held on the way to the broker.
-    relay.hold();
+    // never read by the stopped broker, whose crash resets the connection.
+    broker.signal(SIGSTOP);
     const uint64_t before = pub.stats().published;
-    units.remove("UPS-B");
+    {
+        std::lock_guard<std::mutex> lock(units.mutex);
+        units.listed.pop_back();  // UPS-B
+    }
     const std::size_t clears =
         custovia::mqtt::discoveryTopics(custovia::mqtt::UnitTopics{}).size() + 1;
     ASSERT_TRUE(waitUntil([&] { return pub.stats().published >= before + clears; }));
-    EXPECT_FALSE(sub.last(charge).empty());
-    relay.cut();
+    broker.stop(SIGKILL);
+    broker.start();
+    ASSERT_TRUE(retained(charge) || pub.stats().connections >= 2) << "nothing was saved";
 
     EXPECT_TRUE(waitUntil(
-        [&] {
-            return relay.connections() >= 2 && sub.last(charge).empty() && sub.last(state).empty();
-        },
-        30));
-    EXPECT_FALSE(sub.last("homeassistant/sensor/custovia_h1_UPS-A/charge/config").empty());
+        [&] { return pub.stats().connections >= 2 && !retained(charge) && !retained(state); }, 30));
+    EXPECT_TRUE(retained("homeassistant/sensor/custovia_h1_UPS-A/charge/config"));
 }
 
 // The CA file, the host name check and the password file.

@@ -1,19 +1,17 @@
 // Headless Chromium driven through its DevTools protocol (--remote-debugging-pipe:
-// commands in on fd 3, answers out on fd 4, each message a JSON text ended by a
-// NUL byte). Both are one end of a socket pair, so that a browser gone away
-// fails a write instead of raising SIGPIPE. One page; JavaScript evaluated in
-// it returns its value as JSON.
+// commands in on fd 3, answers out on fd 4, each a JSON text ended by a NUL
+// byte). Both are one end of a socket pair, so that a browser gone away fails a
+// write instead of raising SIGPIPE. One page, in which JavaScript is evaluated.
 #pragma once
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
 
 #include "ServeTestSupport.h"
@@ -40,10 +38,12 @@ public:
                             "<&- 2>'" + dir_.path() + "/stderr'"});
         close(std::stoi(fd));
         fd_ = ends[0];
+        timeval limit{30, 0};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         QJsonObject target = call("Target.createTarget", {{"url", "about:blank"}});
-        QJsonObject attached =
-            call("Target.attachToTarget", {{"targetId", target["targetId"]}, {"flatten", true}});
-        session_ = attached["sessionId"].toString();
+        session_ = call("Target.attachToTarget",
+                        {{"targetId", target["targetId"]}, {"flatten", true}})["sessionId"]
+                       .toString();
     }
     ~Browser() { close(fd_); }
     Browser(const Browser&) = delete;
@@ -52,42 +52,37 @@ public:
     bool ready() const { return !session_.isEmpty(); }
 
     void open(const std::string& url) {
-        call("Page.navigate", {{"url", QString::fromStdString(url)}}, session_);
+        call("Page.navigate", {{"url", QString::fromStdString(url)}});
     }
     // The value of a JavaScript expression; null on an exception.
     QJsonValue evaluate(const std::string& expression) {
         QJsonObject r =
             call("Runtime.evaluate",
-                 {{"expression", QString::fromStdString(expression)}, {"returnByValue", true}},
-                 session_);
+                 {{"expression", QString::fromStdString(expression)}, {"returnByValue", true}});
         return r.contains("exceptionDetails") ? QJsonValue() : r["result"].toObject()["value"];
     }
 
 private:
-    // Sends one command and returns its result, skipping the events that
-    // come before it; empty after 30 s without an answer.
-    QJsonObject call(const QString& method, const QJsonObject& params,
-                     const QString& session = QString()) {
+    // Sends one command, to the page once attached, and returns its result,
+    // skipping the events before it; empty when no answer comes.
+    QJsonObject call(const QString& method, const QJsonObject& params) {
         QJsonObject message{{"id", ++lastId_}, {"method", method}, {"params", params}};
-        if (!session.isEmpty()) {
-            message["sessionId"] = session;
+        if (!session_.isEmpty()) {
+            message["sessionId"] = session_;
         }
         QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact).append('\0');
         if (send(fd_, text.constData(), static_cast<std::size_t>(text.size()), MSG_NOSIGNAL) !=
             text.size()) {
             return QJsonObject();
         }
-        for (auto end = Clock::now() + Seconds(30); Clock::now() < end;) {
-            std::size_t nul = buffer_.find('\0');
-            if (nul == std::string::npos) {
-                pollfd p{fd_, POLLIN, 0};
+        for (std::size_t nul;;) {
+            while ((nul = buffer_.find('\0')) == std::string::npos) {
                 char chunk[65536];
-                ssize_t n = poll(&p, 1, 200) > 0 ? read(fd_, chunk, sizeof chunk) : 0;
-                if (p.revents && n <= 0) {
+                ssize_t n = read(fd_, chunk, sizeof chunk);  // at most 30 s, see SO_RCVTIMEO
+                if (n <= 0) {
                     return QJsonObject();
                 }
-                buffer_.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-                continue;
+                buffer_.append(chunk, static_cast<std::size_t>(n));
             }
             QJsonObject answer = jsonOf(buffer_.substr(0, nul));
             buffer_.erase(0, nul + 1);
@@ -95,7 +90,6 @@ private:
                 return answer["result"].toObject();
             }
         }
-        return QJsonObject();
     }
 
     TempDir dir_;

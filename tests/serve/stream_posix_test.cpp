@@ -47,6 +47,7 @@ public:
         server_.stop();
         thread_.join();
     }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port); }
     EventRing ring;
     std::atomic<int> clients{0};
     int port = 0;
@@ -56,10 +57,6 @@ private:
     std::thread thread_;
 };
 
-std::string url(const StreamServer& s) {
-    return "http://127.0.0.1:" + std::to_string(s.port);
-}
-
 TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimited) {
     StreamServer s(4);
     for (uint64_t i = 1; i <= 3; ++i) {
@@ -67,7 +64,7 @@ TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimit
     }
     {
         // A new client starts at the newest event: only what follows.
-        StreamReader fresh(url(s), "");
+        StreamReader fresh(s.url(), "");
         ASSERT_TRUE(fresh.has(": connected"));
         s.ring.push(event(4));
         s.ring.push(event(2));  // out of order: ignored
@@ -82,7 +79,7 @@ TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimit
         EXPECT_EQ(t.find('\n', at + 6), t.find("\n\n", at)) << t;
     }
     {
-        StreamReader resumed(url(s), "2");
+        StreamReader resumed(s.url(), "2");
         ASSERT_TRUE(resumed.has("id: 4\n"));
         std::string t = resumed.text();
         EXPECT_LT(t.find("id: 3\n"), t.find("id: 4\n"));
@@ -94,7 +91,7 @@ TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimit
     }
     {
         // Events 2 to 4 left the ring: the client is told so and gets the rest.
-        StreamReader late(url(s), "1");
+        StreamReader late(s.url(), "1");
         ASSERT_TRUE(late.has("id: 8\n"));
         EXPECT_NE(late.text().find(": some events are no longer held"), std::string::npos);
         EXPECT_NE(late.text().find("id: 5\n"), std::string::npos);
@@ -105,7 +102,7 @@ TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimit
     // Clients beyond the limit are turned away.
     std::vector<std::unique_ptr<StreamReader>> readers;
     for (int i = 0; i < 4; ++i) {
-        readers.push_back(std::make_unique<StreamReader>(url(s)));
+        readers.push_back(std::make_unique<StreamReader>(s.url()));
     }
     ASSERT_TRUE(waitUntil([&] { return s.clients == 4; }));
     auto refused = httplib::Client("127.0.0.1", s.port).Get("/api/v1/events");
@@ -116,8 +113,7 @@ TEST(EventStreamTest, FramesCarryIdsAReconnectGetsWhatItMissedAndClientsAreLimit
 
 TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
     StreamServer s(100000);
-    // A client with a small receive buffer that sends its request and then
-    // reads nothing.
+    // A client with a small receive buffer that reads nothing after its request.
     int slow = socket(AF_INET, SOCK_STREAM, 0);
     int small = 4096;
     setsockopt(slow, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -129,7 +125,7 @@ TEST(EventStreamTest, AClientThatNeverReadsIsDroppedWhileTheOthersGoOn) {
     std::string request = "GET /api/v1/events HTTP/1.1\r\nHost: x\r\n\r\n";
     ASSERT_EQ(send(slow, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
 
-    StreamReader fast(url(s), "");
+    StreamReader fast(s.url(), "");
     ASSERT_TRUE(waitUntil([&] { return s.clients == 2; }));
     ASSERT_TRUE(fast.has(": connected"));
     // Far more than the sockets hold: about 16 MB of events.

@@ -70,8 +70,7 @@ protected:
     std::string dev_;
 };
 
-// Sends raw bytes on a new connection and returns what comes back until the
-// server closes it.
+// Sends raw bytes on a new connection; what comes back until the server closes it.
 std::string rawExchange(int port, const std::string& bytes) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -82,10 +81,10 @@ std::string rawExchange(int port, const std::string& bytes) {
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
     std::string got;
     char buf[4096];
-    ssize_t n = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    if (n == 0 && send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) {
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) {
         shutdown(fd, SHUT_WR);
-        while ((n = recv(fd, buf, sizeof(buf), 0)) > 0) {
+        for (ssize_t n; (n = recv(fd, buf, sizeof(buf), 0)) > 0;) {
             got.append(buf, static_cast<std::size_t>(n));
         }
     }

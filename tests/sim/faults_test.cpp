@@ -13,10 +13,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A started simulator with two units over plain HTTP or HTTPS (its
-// certificate its own authority), a client on it, and the statuses it
-// reported as answered. Every fault, the journal and the control interface
-// behave the same over both.
+// A started simulator with two units over HTTP or HTTPS (a self-signed certificate), a client
+// on it, and the statuses it reported as answered: all of it behaves the same over both.
 class SimTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {

@@ -18,8 +18,8 @@ TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
         std::string first = p.line(), second = p.line();
         ASSERT_EQ(first.rfind("http://127.0.0.1:", 0), 0u) << first << p.err();
         EXPECT_EQ(second, "http://127.0.0.2" + first.substr(first.rfind(':')));
-        // Both addresses on one port, each its own service. The connections
-        // stay open: stopping must not wait for them.
+        // Both addresses on one port, each its own service, with connections that stay open:
+        // stopping must not wait for them.
         simtest::Client a(first), b(second);
         EXPECT_EQ(a.get("/api").json()["ip"].toString(), "127.0.0.1");
         EXPECT_EQ(b.get("/api").json()["ip"].toString(), "127.0.0.2");
@@ -79,6 +79,6 @@ TEST(Program, BusyPortFailsWithAClearMessageUsageErrorsExitTwoHelpDescribesContr
     std::string text = help.out();
     for (const char* word : {"--port", "--hosts", "--seed", "--fault", "/_sim/faults",
                              "/_sim/journal", "/_sim/outage"}) {
-        EXPECT_NE(text.find(word), std::string::npos) << word;
+        EXPECT_HAS(text, word);
     }
 }

@@ -1,5 +1,4 @@
-// The simulator over TLS: a stop stays prompt while peers hang in their
-// handshake. (Faults, journal and control over HTTPS are in faults_test.)
+// A stop of the TLS simulator stays prompt while peers hang in their handshake.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,5 +1,4 @@
-// Small helpers shared by the base library's tests: a scoped time zone, an
-// exception check with message and code, and a deadline-bound wait.
+// Helpers of the base library's tests: time zone, exception check and wait.
 #pragma once
 
 #include <gtest/gtest.h>

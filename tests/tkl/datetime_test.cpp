@@ -8,20 +8,13 @@
 using tkl::DateTime;
 using tkltest::TimeZone;
 
-namespace {
-
-// 2024-01-31T12:34:56.789Z
-constexpr int64_t kJan31 = 1706704496789;
-
-}  // namespace
-
 TEST(DateTimeTest, FormatsParsesAndStepsInLocalTime) {
+    constexpr int64_t kJan31 = 1706704496789;  // 2024-01-31T12:34:56.789Z
     TimeZone utc("UTC");
     EXPECT_EQ(DateTime::toString(kJan31), "2024/01/31 12:34:56.789");
     EXPECT_EQ(DateTime::toString(kJan31, DateTime::jsonPattern), "2024-01-31T12:34:56.789");
     EXPECT_EQ(DateTime::toString(kJan31, std::string("HH:mm"), 60000), "12:35");
     EXPECT_EQ(DateTime::parse("2024/01/31 12:34:56.789", DateTime::defaultPattern), kJan31);
-    // Text that does not match reads as 0.
     EXPECT_EQ(DateTime::parse("not a date", DateTime::defaultPattern), 0);
     EXPECT_EQ(DateTime::parse(nullptr, DateTime::defaultPattern), 0);
     EXPECT_EQ(DateTime::utcOffset(), 0);

@@ -31,11 +31,8 @@ TEST(Exception, CloneRethrowAndCopyKeepTheDynamicClassAndTheCause) {
     EXPECT_EQ(Exception(original).nested(), nullptr);
 }
 
-namespace {
-struct Plain : Object {};
-}  // namespace
-
 TEST(Object, ToStringIsTypeNameAtAddress) {
+    struct Plain : Object {};
     Plain p;
     std::ostringstream address;
     address << "@" << static_cast<const void*>(&p);

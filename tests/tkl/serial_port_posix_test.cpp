@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <QTemporaryDir>
@@ -32,22 +33,14 @@ namespace {
 class PtyPair {
 public:
     PtyPair() : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(::grantpt(master_), 0);
-        EXPECT_EQ(::unlockpt(master_), 0);
-        EXPECT_EQ(::fcntl(master_, F_SETFL, O_NONBLOCK), 0);
+        EXPECT_TRUE(master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0 &&
+                    ::fcntl(master_, F_SETFL, O_NONBLOCK) == 0);
         path_ = ::ptsname(master_);
     }
     ~PtyPair() { closeMaster(); }
 
-    // "/dev/pts/N"
     const std::string& path() const { return path_; }
-    void closeMaster() {
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
+    void closeMaster() { ::close(std::exchange(master_, -1)); }
     void send(const std::string& bytes) {
         ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -70,10 +63,10 @@ public:
         EXPECT_EQ(::tcgetattr(master_, &result), 0);
         return result;
     }
+    // The line speed, 0 when input and output speeds differ.
     speed_t speed() const {
-        termios current = settings();
-        EXPECT_EQ(::cfgetispeed(&current), ::cfgetospeed(&current));
-        return ::cfgetospeed(&current);
+        const termios current = settings();
+        return ::cfgetispeed(&current) == ::cfgetospeed(&current) ? ::cfgetospeed(&current) : 0;
     }
 
 private:
@@ -145,7 +138,6 @@ TEST(SerialPort, ClosedPortRefusesDeviceOperationsAndFailedOpenLeavesItClosed) {
         expectThrow<tkl::FileNotOpenException>(call, "Serial port closed", -32012);
     }
 
-    // A failed open leaves the port closed.
     for (const char* path : {"", static_cast<const char*>(nullptr)}) {
         expectThrow<tkl::InvalidArgumentException>([&] { port.open(path); },
                                                    "Null or empty argument 'fPath'", -202);
@@ -155,8 +147,7 @@ TEST(SerialPort, ClosedPortRefusesDeviceOperationsAndFailedOpenLeavesItClosed) {
         [&] { port.open("ttyNoSuchPort"); },
         "Error opening \"ttyNoSuchPort\": No such file or directory", -32017);
 
-    // A device that is not a terminal opens but refuses line settings: the
-    // open fails and nothing stays open.
+    // Not a terminal: it opens but refuses line settings, so nothing stays open.
     expectThrow<tkl::IOException>(
         [&] { port.open("null"); },
         "Error getting config of \"null\": Inappropriate ioctl for device", -320);
@@ -184,9 +175,8 @@ TEST(SerialPort, LineSettingsReachTheDeviceAndOnlyOneOwnerAtATime) {
     EXPECT_EQ(pty.speed(), static_cast<speed_t>(B19200));
     EXPECT_EQ(pty.settings().c_cflag & (CSTOPB | PARENB), 0u);
 
-    // Settings the device cannot take are refused and the old ones stay. A
-    // pseudo-terminal always runs 8 data bits without parity, so it refuses
-    // 7 data bits and parity just like an unknown speed.
+    // Refused settings leave the old ones. A pseudo-terminal runs only 8 data
+    // bits without parity, so it refuses 7 bits and parity like an unknown speed.
     const std::string refused = "Error setting config of \"" + pty.path() + "\": Invalid argument";
     for (const auto& config : {makeConfig(12345, 8, 1, 0, 100), makeConfig(9600, 9, 1, 0, 100),
                                makeConfig(9600, 7, 1, 0, 100), makeConfig(9600, 8, 1, 1, 100),
@@ -197,13 +187,11 @@ TEST(SerialPort, LineSettingsReachTheDeviceAndOnlyOneOwnerAtATime) {
     EXPECT_EQ(port.getConfig().baudrate, 19200);
     EXPECT_EQ(pty.speed(), static_cast<speed_t>(B19200));
 
-    // Opening again closes the port, which resets its settings; the ones
-    // given here must still be the ones applied.
+    // Opening again closes (and so resets) the port; the new settings must still apply.
     port.open(pty.path(), makeConfig(38400, 8, 2, 0, 100));
     EXPECT_EQ(pty.speed(), static_cast<speed_t>(B38400));
     EXPECT_NE(pty.settings().c_cflag & CSTOPB, 0u);
 
-    // A copy takes the settings only.
     SerialPort second(port);
     EXPECT_FALSE(second.isOpen());
     EXPECT_EQ(second.getConfig().baudrate, 38400);
@@ -211,7 +199,6 @@ TEST(SerialPort, LineSettingsReachTheDeviceAndOnlyOneOwnerAtATime) {
         [&] { second.open(pty.path()); },
         "Error opening \"" + pty.path() + "\": Device or resource busy", -32017);
     EXPECT_TRUE(port.isOpen());
-    // Closing forgets path and settings and frees the device.
     port.close();
     EXPECT_EQ(port.toString(), SerialPort().toString());
     second.open(pty.path());
@@ -274,10 +261,8 @@ TEST(SerialPort, WithoutTimeOutAReadTakesWhatHasArrivedAndNeverWaits) {
         SCOPED_TRACE(timeout);
         SerialPort port;
         port.open(pty.path(), makeConfig(9600, 8, 1, 0, timeout));
-        // A silent device: the read comes back empty instead of waiting.
         char buffer[8];
         EXPECT_EQ(port.read(buffer, sizeof buffer), 0);
-        // Bytes that have arrived are taken, even fewer than asked for.
         pty.send("OK");
         std::string received;
         tkltest::waitFor([&] {
@@ -350,6 +335,4 @@ TEST_F(FakeSysfs, StandardPortsArePresentUartsAndUsbPortsMatchVendorAndProduct) 
     // A vendor alone asks for product number 0.
     EXPECT_EQ(SerialPort::listPorts(0x0403, 0), (Names{"ttyUSB1"}));
     EXPECT_EQ(SerialPort::listPorts(0x1234, 0x5678), Names{});
-    ::setenv("TKL_SYSFS_ROOT", (root_ / "nowhere").c_str(), 1);
-    EXPECT_EQ(SerialPort::listRegisteredPorts(true), Names{});
 }

@@ -1,5 +1,4 @@
-// Native settings locations on POSIX systems: registry-style keys name
-// settings files in the system and user scopes.
+// On POSIX systems registry-style keys name files in the system and user scopes.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -27,8 +26,7 @@ TEST(SettingsTest, NativeKeysMapOntoScopedFiles) {
     EXPECT_TRUE(QFile::exists(system + "/Moxtera.conf"));
 
     settings.open(std::string("HKEY_LOCAL_MACHINE/SOFTWARE/Moxtera"));
-    settings.beginGroup("CUSTOVIA");
-    EXPECT_EQ(settings.value("PATH").str(), "D:\\Apps\\Monitor");
+    EXPECT_EQ(settings.value("CUSTOVIA/PATH").str(), "D:\\Apps\\Monitor");
 
     // The user's key is a separate location and does not see the system one.
     settings.open("HKEY_CURRENT_USER\\Software\\Moxtera\\Custovia");

@@ -55,7 +55,6 @@ TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) 
                                         -302);
     EXPECT_EQ(settings.value("absent", Variant(7)).toInt(), 7);
 
-    // An unknown codec leaves the store closed.
     expectThrow<tkl::InvalidArgumentException>([&] { settings.openIni(path("b.ini"), "no-such"); },
                                                "Invalid codec: \"no-such\".", -202);
     EXPECT_FALSE(settings.isOpen());
@@ -82,7 +81,6 @@ TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBackAndOpenGroupsNest) {
                                                "Empty \"filename\" argument.", -202);
     EXPECT_FALSE(settings.isOpen());
 
-    // Opened, groups nest and odd names are reported.
     settings.openIni(path("groups.ini"), "UTF-8");
     settings.beginGroup("outer");
     settings.beginGroup("inner");

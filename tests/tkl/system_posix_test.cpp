@@ -1,18 +1,16 @@
-// The system functions on POSIX systems; process launch with harmless
-// commands. No test calls a power action.
+// The system functions on POSIX systems, with harmless commands; no power actions.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <cerrno>
-#include <fstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "LoopbackTestSupport.h"
 #include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/OsDescription.h"
@@ -98,12 +96,9 @@ TEST(SystemProcess, ExitCodesAndRunningProcesses) {
                                       "Error in GetExitCodeProcess(): No child processes", -305);
 
     // The interactive user's variant drops the outer quotes (a'b'c if kept).
-    QTemporaryDir dir;
-    const std::string out = dir.filePath("out").toStdString();
-    EXPECT_EQ(System::executeAsUserAndWait("echo \"a'b'c\" > " + out, 0, -1), 0);
-    QFile file(QString::fromStdString(out));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "abc\n");
+    loopback_test::TempDir dir;
+    EXPECT_EQ(System::executeAsUserAndWait("echo \"a'b'c\" > " + dir.path() + "/out", 0, -1), 0);
+    EXPECT_EQ(dir.read("out"), "abc\n");
     EXPECT_EQ(System::executeAsUserAndWait("exit 5", System::ShowDefault, -1), 5);
 }
 
@@ -115,24 +110,23 @@ TEST(SystemProcess, BadCommandLinesAreRefused) {
     expectThrow<tkl::InvalidArgumentException>([] { System::executeAsUser("\"\""); }, empty, -202);
 
     // Too long is refused whole: a cut command could run something else.
-    QTemporaryDir dir;
-    const QString made = dir.filePath("made");
-    std::string touch = "touch " + made.toStdString();
+    loopback_test::TempDir dir;
+    const std::string made = dir.path() + "/made";
+    std::string touch = "touch " + made;
     std::string longLine = touch + std::string(System::MaxCommandLine + 1 - touch.size(), ' ');
     const std::string tooLong = "Command line longer than 259 characters.";
     expectThrow<tkl::InvalidArgumentException>([&] { System::execute(longLine); }, tooLong, -202);
     expectThrow<tkl::InvalidArgumentException>([&] { System::executeAsUser(longLine); }, tooLong,
                                                -202);
-    EXPECT_FALSE(QFile::exists(made));
+    EXPECT_FALSE(std::filesystem::exists(made));
     longLine.pop_back();
     EXPECT_EQ(System::executeAndWait(longLine, 0, -1), 0);
-    EXPECT_TRUE(QFile::exists(made));
+    EXPECT_TRUE(std::filesystem::exists(made));
 
     expectThrow<tkl::SystemException>([] { System::execute("no-such-program-here x"); },
                                       "Error in CreateProcess(): No such file or directory", -305);
     // Exec itself fails (not executable): the child's error reaches the caller.
-    const std::string script = dir.filePath("script").toStdString();
-    std::ofstream(script) << "#!/bin/sh\nexit 0\n";
+    const std::string script = dir.file("script", "#!/bin/sh\nexit 0\n");
     expectThrow<tkl::SystemException>([&] { System::execute(script); },
                                       "Error in CreateProcess(): Permission denied", -305);
 }

@@ -49,8 +49,7 @@ TEST(OsInfoUnix, DistributionFamiliesAndNames) {
         EXPECT_EQ(tkl::describeUnix(r).platform, platform) << osRelease;
     }
 
-    // Without PRETTY_NAME the name and version make the full name; without
-    // os-release the kernel's names do.
+    // Without PRETTY_NAME, name and version make the full name; without os-release, uname.
     r.osRelease = "NAME='Example OS'\nVERSION=\"3.1 \\\"Quiet\\\"\"\n";
     EXPECT_EQ(tkl::describeUnix(r).fullName, "Example OS 3.1 \"Quiet\"");
     r = {"FreeBSD", "14.0-RELEASE", "amd64", ""};
@@ -97,12 +96,8 @@ namespace {
 tkl::WindowsVersion nt(uint32_t major, uint32_t minor, uint32_t productType, uint32_t suite = 0,
                        uint32_t cpu = 0, uint32_t productInfo = 0) {
     tkl::WindowsVersion v;
-    v.major = major;
-    v.minor = minor;
-    v.productType = productType;
-    v.suiteMask = suite;
-    v.processorArchitecture = cpu;
-    v.productInfo = productInfo;
+    std::tie(v.major, v.minor, v.productType, v.suiteMask, v.processorArchitecture, v.productInfo) =
+        std::tie(major, minor, productType, suite, cpu, productInfo);
     return v;
 }
 
@@ -111,8 +106,7 @@ tkl::WindowsVersion with(tkl::WindowsVersion v, bool tkl::WindowsVersion::*flag)
     return v;
 }
 
-// An NT 4.0 whose basic version record has no product type: the registry's
-// product options name the edition.
+// NT 4.0 with only the basic version record: the registry's product options tell.
 tkl::WindowsVersion nt4(const char* productOptions) {
     tkl::WindowsVersion v = nt(4, 0, 0);
     v.extended = false;
@@ -132,8 +126,7 @@ TEST(OsInfoWindows, FullNamesByVersionProductTypeAndEdition) {
         {nt(11, 2, 3), "Microsoft Windows Server 2020 R2"},
         {nt(6, 4, 1), ""},
         {nt(8, 0, 1), ""},
-        // Editions from the product information; codes without a name add no
-        // dangling separator.
+        // Editions from the product information; unnamed codes add no separator.
         {nt(6, 1, 1, 0, 0, 48), "Microsoft Windows 7 Professional"},
         {nt(6, 3, 3, 0, 0, 40),
          "Microsoft Windows Server 2012 R2, Standard Edition (core installation)"},

@@ -82,9 +82,8 @@ TEST(Timer, StopWaitsForCallbackThatSeesTheRequestAndRunsStopHandler) {
         sawStop = self->isStopRequested();
         std::this_thread::sleep_for(20ms);
     });
-    std::atomic<int> handled{0};
+    // Without the handler the callback, and so stop(), would never return.
     timer.setStopHandler([&] {
-        handled++;
         std::lock_guard<std::mutex> guard(mutex);
         release = true;
         released.notify_all();
@@ -93,7 +92,6 @@ TEST(Timer, StopWaitsForCallbackThatSeesTheRequestAndRunsStopHandler) {
     ASSERT_TRUE(waitFor([&] { return timer.calls == 1; }));
     timer.stop();
     EXPECT_TRUE(sawStop);
-    EXPECT_GE(handled, 1);
     EXPECT_FALSE(timer.isRunning());
     std::lock_guard<std::mutex> guard(timer.mutex);
     EXPECT_EQ(timer.ends.size(), 1u);  // the one callback had returned
@@ -110,7 +108,6 @@ TEST(Timer, OneShotCallsOnceAndEnds) {
     FnTimer<tkl::OneShotTimer> timer;
     timer.start(5);
     ASSERT_TRUE(waitFor([&] { return timer.calls == 1 && !timer.isRunning(); }));
-    // Started again, it fires once more.
     timer.start();
     ASSERT_TRUE(waitFor([&] { return timer.calls == 2 && !timer.isRunning(); }));
 }

@@ -12,8 +12,7 @@
 using tkl::Variant;
 using tkltest::TimeZone;
 
-// The text, integer, real, truth and first character of values of each kind:
-// numbers truncate and keep their sign, texts parse as numbers.
+// Text, integer, real, truth and first character by kind: numbers truncate, texts parse.
 TEST(Variant, ConversionsByKind) {
     const std::tuple<Variant, const char*, long long, double, bool, char> rows[] = {
         {Variant(), "", 0, 0, false, 0},
