@@ -36,20 +36,38 @@ function(custovia_test_options target)
   endif()
 endfunction()
 
+# custovia_option_parsing(<files...>), from the folder whose targets build the
+# files: files that include CLI11 compile at -O1 with line tables (the
+# sanitizer build keeps its own -O0). The header
+# makes them the slowest files of the build at -O2 (some 12 s each), and the
+# command line is parsed once.
+function(custovia_option_parsing)
+  if(NOT CUSTOVIA_SANITIZE)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "-O1;-g1")
+  endif()
+endfunction()
+
 # Each test source file becomes its own executable, registered with CTest.
 # custovia_tests(<folder> LIBS <targets...> [LONG <file names...>])
 # The tests of the files named after LONG (without .cpp) carry the label
-# "long": they run for many seconds, and the sanitizer build leaves them out.
+# "long": they run for many seconds, and the sanitizer build, configured with
+# CUSTOVIA_LONG_TESTS off, does not build them.
 function(custovia_tests dir)
   cmake_parse_arguments(T "" "" "LIBS;LONG" ${ARGN})
   custovia_sources(srcs ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
   foreach(src ${srcs})
     get_filename_component(base ${src} NAME_WE)
+    if(base IN_LIST T_LONG AND NOT CUSTOVIA_LONG_TESTS)
+      continue()
+    endif()
     set(target ${dir}_${base})
     add_executable(${target} ${src})
     target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     custovia_test_options(${target})
+    if(CUSTOVIA_HAVE_GOLD)
+      target_link_options(${target} PRIVATE -fuse-ld=gold)
+    endif()
     if(TARGET custovia_test_pch)
       target_precompile_headers(${target} REUSE_FROM custovia_test_pch)
     endif()
