@@ -37,10 +37,9 @@ function(custovia_test_options target)
 endfunction()
 
 # custovia_option_parsing(<files...>), from the folder whose targets build the
-# files: files that include CLI11 compile at -O1 with line tables (the
-# sanitizer build keeps its own -O0). The header
-# makes them the slowest files of the build at -O2 (some 12 s each), and the
-# command line is parsed once.
+# files: files that include CLI11 compile at -O1 with line tables, the
+# sanitizer build's at its own -O0. The header makes them the slowest files of
+# the build at -O2 (some 12 s each), and the command line is parsed once.
 function(custovia_option_parsing)
   if(NOT CUSTOVIA_SANITIZE)
     set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "-O1;-g1")
