@@ -74,14 +74,12 @@ TEST(EventProgramTest, TheProgramGetsTheEventAndItsFailuresAreReported) {
     e.text = "UPS 1 (SIM1) is on battery; $(no shell) 'quoted'";
     ProgramResult ok = runProgram(record, eventEnvironment(e), 10000);
     EXPECT_TRUE(ok.started) << ok.error;
-    EXPECT_EQ(ok.exitCode, 0);
     EXPECT_EQ(programFailure(ok, 10000), "");
     EXPECT_EQ(dir.read("got"), "flagRaised|SIM1|127.0.0.1|" + e.text + "|" + record + "\n");
 
     ProgramResult failed = runProgram(dir.script("fail", "exit 3"), {}, 10000);
     EXPECT_EQ(programFailure(failed, 10000), "exited with status 3");
     ProgramResult missing = runProgram(dir.path() + "/no-such-program", {}, 10000);
-    EXPECT_FALSE(missing.started);
     EXPECT_NE(programFailure(missing, 10000).find("could not start"), std::string::npos);
 
     // A program that hangs, with a child of its own, is ended at the time-out.
@@ -115,7 +113,6 @@ TEST(EventStreamTest, AFailingProgramDoesNotStopTheStream) {
     EXPECT_EQ(err.str().find("for event 2"), std::string::npos);
     const std::string lines = out.str();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
-    EXPECT_NE(lines.find("\"kind\":\"deviceAppeared\""), std::string::npos);
 
     // A source that fails ends the stream with its status.
     EventSource broken = [](CustoviaEvents*, int32_t) { return -302; };

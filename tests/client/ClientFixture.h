@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "WaitFor.h"
@@ -39,10 +36,9 @@ inline bool waitForDevices(CustoviaHandle handle, const char* host, int count) {
 
 // An opened handle, closed at the end of the test.
 struct Handle {
-    Handle() : handle(openCli()) {}
     ~Handle() { closeCli(handle); }
     operator CustoviaHandle() const { return handle; }
-    CustoviaHandle handle;
+    CustoviaHandle handle = openCli();
 };
 
 // A fault rule in the simulator's command-line form ("hang", "delay=40~/device$"),

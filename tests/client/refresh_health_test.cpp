@@ -10,62 +10,18 @@ namespace {
 
 using namespace clienttest;
 
-std::size_t requestsTo(const custovia::sim::Simulator& sim, const std::string& path) {
-    const auto journal = sim.journal();
-    return std::count_if(journal.begin(), journal.end(),
-                         [&](const auto& e) { return e.path == path; });
-}
-
-TEST(RefreshHost, FillsTheCacheAtOnceJoinsTheCycleInProgressAndKeepsItsTimeOut) {
-    custovia::sim::Simulator sim(simOptions(3));
-    sim.start();
-    Handle h;
-    ASSERT_EQ(connectCli(h, sim.url().c_str()), 1);
-    // Nothing is cached before the first cycle; right after refreshHost it is.
-    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), -302);
-    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
-    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), 3);
-
-    // Two callers at once share one cycle: the device list is asked once.
-    sim.addFault(fault("delay=150~/device$"));
-    const std::size_t before = requestsTo(sim, "/api/device");
-    auto refresh = [&] { return refreshHost(h, "127.0.0.1", 20000); };
-    auto a = std::async(std::launch::async, refresh);
-    auto b = std::async(std::launch::async, refresh);
-    EXPECT_EQ(codes({a.get(), b.get()}), "1 1");
-    EXPECT_EQ(requestsTo(sim, "/api/device"), before + 1);
-
-    // The timer goes on after a refresh of the caller's.
-    CustoviaHostHealth health;
-    ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
-    const int64_t cycles = health.cycles;
-    EXPECT_TRUE(
-        waitFor([&] { return getHostHealth(h, nullptr, &health) == 1 && health.cycles > cycles; }));
-
-    // A hanging service: the caller's time-out holds, far below the 30 s a
-    // request may take. The timer's cycle just counted may still run: it
-    // ends first, so that the refresh below starts a cycle of its own.
-    sim.clearFaults();
-    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
-    sim.addFault(fault("hang"));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(refreshHost(h, nullptr, 300), -314);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    sim.clearFaults();
-    EXPECT_EQ(refreshHost(h, nullptr, 10000), 1);
-
-    EXPECT_EQ(codes({refreshHost(h, "10.1.2.3", 1000), refreshHost(nullptr, nullptr, 1000)}),
-              "-302 -202");
-}
-
-TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesOrAsManyAsSet) {
-    auto sim = std::make_unique<custovia::sim::Simulator>(simOptions(2));
+TEST(RefreshHostAndHealth,
+     RefreshJoinsTheCycleInProgressKeepsItsTimeOutAndTwoFailedCyclesMakeTheHostUnreachable) {
+    auto sim = std::make_unique<custovia::sim::Simulator>(simOptions(3));
     sim->start();
     const int port = sim->port();
     const std::string host = sim->address();
     Handle h;
     ASSERT_EQ(connectCli(h, sim->url().c_str()), 1);
+    // Nothing is cached before the first cycle; right after refreshHost it is.
+    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), -302);
     ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
+    EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), 3);
 
     CustoviaHostHealth health;
     ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
@@ -76,6 +32,38 @@ TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesOrAsManyAsS
                health.lastErrorCode, health.connections, health.cycles >= 1, health.requests > 5,
                health.startedMs > 0, health.lastSuccessMs >= health.startedMs}),
         "1 0 0 0 1 1 1 1 1");
+
+    // Two callers at once share one cycle: the device list is asked once.
+    sim->addFault(fault("delay=150~/device$"));
+    const std::uint64_t seq = sim->lastSeq();
+    auto refresh = [&] { return refreshHost(h, "127.0.0.1", 20000); };
+    auto a = std::async(std::launch::async, refresh);
+    auto b = std::async(std::launch::async, refresh);
+    EXPECT_EQ(codes({a.get(), b.get()}), "1 1");
+    const auto sent = sim->journalSince(seq);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                            [](const auto& e) { return e.path == "/api/device"; }),
+              1);
+
+    // The timer goes on after a refresh of the caller's.
+    ASSERT_EQ(getHostHealth(h, nullptr, &health), 1);
+    const int64_t cycles = health.cycles;
+    EXPECT_TRUE(
+        waitFor([&] { return getHostHealth(h, nullptr, &health) == 1 && health.cycles > cycles; }));
+
+    // A hanging service: the caller's time-out holds, far below the 30 s a
+    // request may take. The timer's cycle just counted may still run: it
+    // ends first, so that the refresh below starts a cycle of its own.
+    sim->clearFaults();
+    ASSERT_EQ(refreshHost(h, nullptr, 10000), 1);
+    sim->addFault(fault("hang"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(refreshHost(h, nullptr, 300), -314);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    sim->clearFaults();
+    EXPECT_EQ(refreshHost(h, nullptr, 10000), 1);
+    EXPECT_EQ(codes({refreshHost(h, "10.1.2.3", 1000), refreshHost(nullptr, nullptr, 1000)}),
+              "-302 -202");
 
     // One failed cycle is not yet an outage; the second is.
     sim.reset();
@@ -89,7 +77,7 @@ TEST(HostHealth, AStoppedServiceMakesTheHostUnreachableAfterTwoCyclesOrAsManyAsS
     EXPECT_EQ(health.lastError.rfind("MonitClient: <", 0), 0u) << health.lastError;
     EXPECT_NE(health.lastError.find("Couldn't connect"), std::string::npos) << health.lastError;
 
-    auto options = simOptions(2);
+    auto options = simOptions(3);
     options.port = port;
     sim = std::make_unique<custovia::sim::Simulator>(options);
     sim->start();
@@ -128,8 +116,7 @@ int64_t cyclesOf(CustoviaHandle handle, const std::string& host) {
 TEST(RefreshPeriod, AppliesToEveryHostOrToTheOneNamedAndRefusesBadArguments) {
     custovia::sim::Simulator sim(simOptions(1, 2));
     sim.start();
-    const std::string fast = sim.address(0);
-    const std::string slow = sim.address(1);
+    const std::string fast = sim.address(0), slow = sim.address(1);
     Handle h;
 
     EXPECT_EQ(

@@ -1,8 +1,7 @@
 // HTTPS through the exported functions against simulators serving TLS with
 // certificates made here: reads and commands, the default that accepts any
 // certificate, the opt-in checks, mismatched schemes, and disconnects while a
-// TLS peer hangs.
-#include <arpa/inet.h>
+// TLS handshake hangs.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,7 +10,6 @@
 #include <future>
 #include <memory>
 
-#include "../TextChecks.h"
 #include "../TlsSuite.h"
 #include "ClientFixture.h"
 #include "sim/Models.h"
@@ -26,12 +24,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A simulator serving TLS with these files, on `port` (0: any).
-std::unique_ptr<Simulator> tlsSim(const CertificateFiles& files, int port = 0) {
+// A simulator serving TLS with these files.
+std::unique_ptr<Simulator> tlsSim(const CertificateFiles& files) {
     custovia::sim::Options o = clienttest::simOptions(1);
     o.tlsCert = files.cert;
     o.tlsKey = files.key;
-    o.port = port;
     auto sim = std::make_unique<Simulator>(o);
     sim->start();
     return sim;
@@ -72,7 +69,6 @@ struct SilentPeer {
 using Tls = tlstest::Suite;
 
 TEST_F(Tls, AnyCertificateIsAcceptedByDefaultAndTheChecksApplyToHostsConnectedAfterThem) {
-    tlstest::ErrorLog log(certs->folder);
     auto expired = tlsSim(certs->expired);
     auto otherName = tlsSim(certs->otherName);
     Handle h;
@@ -84,18 +80,14 @@ TEST_F(Tls, AnyCertificateIsAcceptedByDefaultAndTheChecksApplyToHostsConnectedAf
 
     EXPECT_EQ(setTlsVerification(h, certs->ca.cert.c_str(), 1), 1);
     EXPECT_EQ(modelRequest(h), 1);  // connected before the setting
-    // Connected again, its refresh fails and nothing is cached.
+    // Connected again, its refresh fails and nothing is cached; so for a
+    // certificate for another name.
     ASSERT_EQ(connectCli(h, expired->url().c_str()), 1);
     EXPECT_NE(refreshHost(h, nullptr, 15000), 1);
-    ASSERT_TRUE(waitFor([&] { return log.text().find("expired") != std::string::npos; }));
     EXPECT_EQ(getDeviceCount(h, nullptr, nullptr, nullptr), -302);
-
-    // A certificate for another name: the log line names the TLS error in
-    // libcurl's words.
     ASSERT_EQ(connectCli(h, otherName->url().c_str()), 1);
     EXPECT_NE(refreshHost(h, nullptr, 15000), 1);
     EXPECT_EQ(modelRequest(h), -302);
-    EXPECT_HAS(log.text(), "subject name matches target host name");
     EXPECT_TRUE(otherName->journal().empty());
     // Without the name check only the chain counts.
     EXPECT_EQ(setTlsVerification(h, certs->ca.cert.c_str(), 0), 1);
@@ -136,23 +128,14 @@ TEST_F(Tls, MismatchedSchemesFailAtOnceWithAClearReason) {
     EXPECT_TRUE(secure->journal().empty());
 }
 
-TEST_F(Tls, DisconnectReturnsWhileAPeerHangsInTheHandshakeOrBeforeItsAnswer) {
+// A request hanging before its answer is the soak's last step; here the
+// handshake itself hangs.
+TEST_F(Tls, DisconnectReturnsWhileAPeerHangsInTheHandshake) {
     SilentPeer silent;
-    // This one completes the handshake, reads the request and never answers.
-    auto hanging = tlsSim(certs->good);
-    hanging->addFault(clienttest::fault("hang"));
-    struct Case {
-        std::string url;
-        std::function<bool()> stalled;
-    };
-    for (const Case& c : {Case{silent.url, [&] { return silent.connected(); }},
-                          Case{hanging->url(), [&] { return hanging->hangingCount() > 0; }}}) {
-        SCOPED_TRACE(c.url);
-        Handle h;
-        ASSERT_EQ(connectCli(h, c.url.c_str()), 1);
-        ASSERT_TRUE(waitFor(c.stalled)) << "the first cycle did not start";
-        auto stopped = std::async(std::launch::async, [&] { return disconnectCli(h, nullptr); });
-        ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
-        EXPECT_EQ(stopped.get(), 1);
-    }
+    Handle h;
+    ASSERT_EQ(connectCli(h, silent.url.c_str()), 1);
+    ASSERT_TRUE(waitFor([&] { return silent.connected(); })) << "the first cycle did not start";
+    auto stopped = std::async(std::launch::async, [&] { return disconnectCli(h, nullptr); });
+    ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(stopped.get(), 1);
 }

@@ -27,7 +27,7 @@ std::size_t countPath(const std::vector<JournalEntry>& journal, const std::strin
 
 }  // namespace
 
-TEST_F(MonitCache, NothingIsCachedBeforeTheFirstCycle) {
+TEST_F(MonitCache, EmptyUntilTheFirstCycleThenFilledRemovedDevicesGoAndFailuresKeepTheLastData) {
     const char* d = "U1";
     const std::string noInfo = "Error: devices info for <";
     const std::string noDevice = "Device id <U1> not found.";
@@ -53,11 +53,9 @@ TEST_F(MonitCache, NothingIsCachedBeforeTheFirstCycle) {
                 c.getRegressiveList().empty() && c.getComputers().empty());
     // Reads never go to the service.
     EXPECT_TRUE(t.sim.journal().empty());
-}
 
-TEST_F(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
+    // One cycle fills the own computer and only the records of others.
     c.refreshNow();
-
     std::vector<std::string> ids = t.sim.deviceIds();
     std::sort(ids.begin(), ids.end());
     ASSERT_EQ(ids.size(), 2u);
@@ -89,6 +87,35 @@ TEST_F(MonitCache, OneCycleFillsTheOwnComputerAndOnlyTheRecordsOfOthers) {
     const std::string theirs = t.sim.deviceIds(remote).at(0);
     expectError<tkl::NotFoundException>([&] { c.getDevice(remote.c_str(), theirs.c_str()); }, -302,
                                         "Device id <" + theirs + "> not found.");
+
+    // A removed device goes at the next cycle; failures keep the last data.
+    const std::string gone = t.local(0);
+    const std::string kept = t.local(1);
+    c.deleteDevice(nullptr, gone.c_str());
+    c.refreshNow();
+    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
+    expectError<tkl::NotFoundException>([&] { c.getDevice(gone.c_str()); }, -302,
+                                        "Device id <" + gone + "> not found.");
+
+    // The service goes away, then answers with bodies that are no JSON: the
+    // cache keeps what it had.
+    Device before = c.getDevice(kept.c_str());
+    int drop = t.sim.addFault(fault("drop"));
+    ASSERT_TRUE(t.sim.changeDevice(kept, QJsonObject{{"charge", 42}}));
+    c.refreshNow();
+    t.sim.removeFault(drop);
+    t.sim.addFault(fault("malformed"));
+    c.refreshNow();
+    EXPECT_THROW(c.getDeviceList(""), tkl::IOException);
+    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
+    EXPECT_EQ(c.getDevice(kept.c_str()).vars.cBattery, before.vars.cBattery);
+    EXPECT_FALSE(c.getComputer(nullptr).monVersion.empty());
+    EXPECT_EQ(c.getDeviceConfig(kept.c_str()).family, before.family);
+
+    // Back to normal: the next cycle brings the new readings.
+    t.sim.clearFaults();
+    c.refreshNow();
+    EXPECT_FLOAT_EQ(c.getDevice(kept.c_str()).vars.cBattery, 42.0f);
 }
 
 TEST_F(MonitCache, ModelDescriptionsAreAskedForOnlyWhenFamilyOrModelChange) {
@@ -117,38 +144,6 @@ TEST_F(MonitCache, ModelDescriptionsAreAskedForOnlyWhenFamilyOrModelChange) {
     EXPECT_EQ(third.size(), second.size() + 1);
     DeviceConfig config = c.getDeviceConfig(d.c_str());
     EXPECT_EQ(std::tie(config.family, config.model), std::tie(family, model));
-}
-
-TEST_F(MonitCache, RemovedDevicesGoAndFailuresKeepTheLastData) {
-    c.refreshNow();
-    const std::string gone = t.local(0);
-    const std::string kept = t.local(1);
-
-    c.deleteDevice(nullptr, gone.c_str());
-    c.refreshNow();
-    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
-    expectError<tkl::NotFoundException>([&] { c.getDevice(gone.c_str()); }, -302,
-                                        "Device id <" + gone + "> not found.");
-
-    // The service goes away, then answers with bodies that are no JSON: the
-    // cache keeps what it had.
-    Device before = c.getDevice(kept.c_str());
-    int drop = t.sim.addFault(fault("drop"));
-    ASSERT_TRUE(t.sim.changeDevice(kept, QJsonObject{{"charge", 42}}));
-    c.refreshNow();
-    t.sim.removeFault(drop);
-    t.sim.addFault(fault("malformed"));
-    c.refreshNow();
-    EXPECT_THROW(c.getDeviceList(""), tkl::IOException);
-    EXPECT_EQ(c.getDeviceIdList(), std::vector<std::string>{kept});
-    EXPECT_EQ(c.getDevice(kept.c_str()).vars.cBattery, before.vars.cBattery);
-    EXPECT_FALSE(c.getComputer(nullptr).monVersion.empty());
-    EXPECT_EQ(c.getDeviceConfig(kept.c_str()).family, before.family);
-
-    // Back to normal: the next cycle brings the new readings.
-    t.sim.clearFaults();
-    c.refreshNow();
-    EXPECT_FLOAT_EQ(c.getDevice(kept.c_str()).vars.cBattery, 42.0f);
 }
 
 TEST_F(MonitCache, StopEmptiesTheCacheAndReturnsPromptlyWhileTheServiceHangs) {
@@ -201,8 +196,7 @@ TEST_F(MonitCache, CommandsFromOtherThreadsShareTheOneConnectionWithTheRefresh) 
             c.refreshNow();
         }
     });
-    std::thread first(commands);
-    std::thread second(commands);
+    std::thread first(commands), second(commands);
     first.join();
     second.join();
     done = true;

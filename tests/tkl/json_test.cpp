@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
+#include "JsonText.h"
 #include "TestSupport.h"
-#include "tkl/Json.h"
 
 using tkl::JsonArray;
 using tkl::JsonDocument;
@@ -16,19 +16,9 @@ using tkl::JsonObject;
 using tkl::JsonValue;
 using tkltest::TimeZone;
 
-namespace {
-
-JsonDocument parse(const std::string& text) {
-    JsonDocument document;
-    document.fromJson(text);
-    return document;
-}
-
-}  // namespace
-
 // The text, number and truth of values of each type; missing members are defaults.
 TEST(JsonValue, ConversionsByType) {
-    const JsonObject parsed = parse(R"({"t":true,"f":false,"n":null,"i":5})").object();
+    const JsonObject parsed = parse(R"({"t":true,"f":false,"n":null,"i":5})");
     const std::tuple<JsonValue, const char*, double, bool> rows[] = {
         {JsonObject().value("absent"), "", 0, false},
         {parsed.value("t"), "1", 1, true},
@@ -109,17 +99,16 @@ TEST(JsonObject, RequestTextNumbers) {
         object.insert("n", value);
         const std::string text = object.toString();
         EXPECT_EQ(text, std::string(R"({"n":)") + expected + "}");
-        EXPECT_TRUE(parse(text).isObject()) << text;
+        EXPECT_TRUE(parse(text).contains("n")) << text;
         JsonArray array;
         array.append(value);
         EXPECT_EQ(array.toString(), std::string("[") + expected + "]");
     }
 
     // Parsed integers beyond double precision pass through unchanged.
-    EXPECT_EQ(parse(R"({"id":9007199254740993})").object().toString(),
-              R"({"id":9007199254740993})");
+    EXPECT_EQ(parse(R"({"id":9007199254740993})").toString(), R"({"id":9007199254740993})");
     // Six-digit text reads back into the same text.
-    EXPECT_EQ(parse(R"({"v":230.123})").object().toString(), R"({"v":230.123})");
+    EXPECT_EQ(parse(R"({"v":230.123})").toString(), R"({"v":230.123})");
 }
 
 TEST(JsonObject, TextFormOrdersKeysAndNests) {
@@ -137,7 +126,7 @@ TEST(JsonObject, TextFormOrdersKeysAndNests) {
     EXPECT_EQ(outer.toString(),
               R"({"b":null,"inner":{"a":"s","z":1},"list":[230,"x",{"a":"s","z":1}]})");
     // Parsed JSON booleans come out as numbers.
-    EXPECT_EQ(parse(R"({"on":true,"off":false})").object().toString(), R"({"off":0,"on":1})");
+    EXPECT_EQ(parse(R"({"on":true,"off":false})").toString(), R"({"off":0,"on":1})");
 
     outer.insert("b", 2);  // replaces
     EXPECT_EQ(outer.take("b").toDouble(), 2);
@@ -205,7 +194,6 @@ TEST(JsonDocument, ParsesAndSerialises) {
     document.fromJson("{");
     EXPECT_TRUE(document.isNull());
     EXPECT_TRUE(document.object().isEmpty());
-    EXPECT_TRUE(document.array().isEmpty());
     document.fromJson(nullptr);
     EXPECT_TRUE(document.isNull());
 

@@ -24,20 +24,13 @@ const QRegularExpression recordLine(
     QStringLiteral("^\\[(\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3})\\] \\[([A-Z]+)\\] "
                    "\\{([^}]*)\\} (.*)$"));
 
-class ClogCapture {
-public:
-    ClogCapture() : old_(std::clog.rdbuf(buffer_.rdbuf())) {}
-    ~ClogCapture() { std::clog.rdbuf(old_); }
+// What std::clog receives while it lives.
+struct ClogCapture : std::ostringstream {
+    ClogCapture() : old(std::clog.rdbuf(rdbuf())) {}
+    ~ClogCapture() { std::clog.rdbuf(old); }
     // Every line, empty ones included; the text ends with a line end.
-    QStringList lines() const {
-        QStringList result = QString::fromStdString(buffer_.str()).split('\n');
-        result.removeLast();
-        return result;
-    }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* old_;
+    QStringList lines() const { return QString::fromStdString(str()).chopped(1).split('\n'); }
+    std::streambuf* old;
 };
 
 Logger* fileLogger(const char* name, const QString& path) {
@@ -70,7 +63,7 @@ TEST(Logger, NewChannelIsSilentLevelsFilterAndTimesAreLocal) {
     EXPECT_EQ(log, Logger::getLogger(std::string("silent-channel")));
     ClogCapture capture;
     log->fatal("not configured");
-    EXPECT_TRUE(capture.lines().isEmpty());
+    EXPECT_EQ(capture.str(), "");
 
     log->setOptions(LoggerOptions("other-name", LogLevel::Info, LogOutput::Console));
     log->debug("dropped");
@@ -99,13 +92,11 @@ TEST(Logger, NewChannelIsSilentLevelsFilterAndTimesAreLocal) {
     EXPECT_LE(stamp, after);
 }
 
-TEST(Logger, LevelTextsAndRegistryReplacement) {
+TEST(Logger, LevelNamesAndRegistryReplacement) {
     EXPECT_EQ(Logger::stringToLevel("warning", 2), 3);
     EXPECT_EQ(Logger::stringToLevel("Trace", 5), 0);
     EXPECT_EQ(Logger::stringToLevel(" INFO", 1), 1);
     EXPECT_EQ(Logger::stringToLevel(static_cast<const char*>(nullptr), 2), 2);
-    EXPECT_EQ(Logger::levelToString(3), "WARNING");
-    EXPECT_EQ(Logger::levelToString(7), "TRACE");
 
     Logger* created = Logger::getLogger("replaced");
     Logger own("mine");
@@ -179,7 +170,6 @@ TEST(Logger, ThreadsOnOneChannelLoseNoLine) {
             }
             QRegularExpressionMatch match = recordLine.match(line);
             ASSERT_TRUE(match.hasMatch()) << line.toStdString();
-            EXPECT_EQ(match.captured(3), "busy");
             messages.append(match.captured(4));
         }
     }

@@ -13,17 +13,9 @@ using tkl::Settings;
 using tkl::Variant;
 using tkltest::expectThrow;
 
-namespace {
-
-class SettingsTest : public ::testing::Test {
-protected:
-    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
-    QTemporaryDir dir_;
-};
-
-}  // namespace
-
-TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) {
+TEST(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) {
+    QTemporaryDir dir;
+    auto path = [&](const char* name) { return dir.filePath(name).toStdString(); };
     const std::string file = path("app.ini");
     {
         Settings settings;
@@ -60,7 +52,7 @@ TEST_F(SettingsTest, IniFileKeepsValuesAndTextInItsCodecAndIsWrittenWhenClosed) 
     EXPECT_FALSE(settings.isOpen());
 }
 
-TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBackAndOpenGroupsNest) {
+TEST(SettingsTest, ClosedStoreRaisesOrFallsBackAndOpenGroupsNest) {
     Settings settings;
     for (const std::function<void()>& call : std::vector<std::function<void()>>{
              [&] { settings.beginGroup("g"); }, [&] { settings.endGroup(); },
@@ -81,7 +73,8 @@ TEST_F(SettingsTest, ClosedStoreRaisesOrFallsBackAndOpenGroupsNest) {
                                                "Empty \"filename\" argument.", -202);
     EXPECT_FALSE(settings.isOpen());
 
-    settings.openIni(path("groups.ini"), "UTF-8");
+    QTemporaryDir dir;
+    settings.openIni(dir.filePath("groups.ini").toStdString(), "UTF-8");
     settings.beginGroup("outer");
     settings.beginGroup("inner");
     EXPECT_EQ(settings.group(), "outer/inner");

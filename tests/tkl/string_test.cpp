@@ -21,7 +21,6 @@ TEST(StringNumbers, PaddingSignHexDoublesAndParsing) {
     EXPECT_EQ(String::toHexString(255, 4, '0', true), "00FF");
     EXPECT_EQ(String::toHexString(-1), "ffffffff");
     EXPECT_EQ(String::toHexString(static_cast<long long>(-2)), "fffffffffffffffe");
-    EXPECT_EQ(String::toHexString(0u, 2), "00");
     EXPECT_EQ(String::fromDouble(3.14159, 2), "3.14");
     EXPECT_EQ(String::fromDouble(2.0, 0), "2");
     EXPECT_EQ(String::fromDouble(1234.5, 2, true), "1.23e+03");

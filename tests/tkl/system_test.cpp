@@ -55,7 +55,6 @@ TEST(OsInfoUnix, DistributionFamiliesAndNames) {
     r = {"FreeBSD", "14.0-RELEASE", "amd64", ""};
     info = tkl::describeUnix(r);
     EXPECT_EQ(info.platform, OsInfo::FreeBsd);
-    EXPECT_TRUE(info.isBsd());
     EXPECT_EQ(info.fullName, "FreeBSD 14.0-RELEASE");
     EXPECT_EQ(info.version, "14.0");
     EXPECT_EQ(tkl::describeUnix({"Darwin", "23.1.0", "arm64", ""}).platform, OsInfo::MacOs);
@@ -130,9 +129,7 @@ TEST(OsInfoWindows, FullNamesByVersionProductTypeAndEdition) {
         {nt(6, 1, 1, 0, 0, 48), "Microsoft Windows 7 Professional"},
         {nt(6, 3, 3, 0, 0, 40),
          "Microsoft Windows Server 2012 R2, Standard Edition (core installation)"},
-        {nt(6, 3, 3, 0, 0, 84), "Microsoft Windows Server 2012 R2, Enterprise Edition"},
         {nt(6, 3, 3, 0, 0, 19), "Microsoft Windows Server 2012 R2"},
-        {nt(6, 3, 3, 0, 0, 0xABCDABCDu), "Microsoft Windows Server 2012 R2"},
         // Editions of older systems from suite, processor and system metrics.
         {nt(5, 2, 1, 0, 9), "Microsoft Windows XP Professional x64 Edition"},
         {nt(5, 2, 3, 0x80, 6),

@@ -97,13 +97,6 @@ TEST(Timer, StopWaitsForCallbackThatSeesTheRequestAndRunsStopHandler) {
     EXPECT_EQ(timer.ends.size(), 1u);  // the one callback had returned
 }
 
-TEST(Timer, ThrowingCallbackKeepsTicking) {
-    FnTimer timer([](tkl::Timer*) { throw std::runtime_error("callback failed"); });
-    timer.start(1);
-    EXPECT_TRUE(waitFor([&] { return timer.calls >= 3; }));
-    EXPECT_TRUE(timer.isRunning());
-}
-
 TEST(Timer, OneShotCallsOnceAndEnds) {
     FnTimer<tkl::OneShotTimer> timer;
     timer.start(5);
@@ -112,11 +105,12 @@ TEST(Timer, OneShotCallsOnceAndEnds) {
     ASSERT_TRUE(waitFor([&] { return timer.calls == 2 && !timer.isRunning(); }));
 }
 
-TEST(Timer, SecondStartIsHarmlessAndRestartAfterStopTicksAgain) {
-    FnTimer timer;
+TEST(Timer, ThrowingCallbackKeepsTickingSecondStartIsHarmlessAndRestartTicksAgain) {
+    FnTimer timer([](tkl::Timer*) { throw std::runtime_error("callback failed"); });
     timer.start(5);
     timer.start(5);
-    ASSERT_TRUE(waitFor([&] { return timer.calls >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return timer.calls >= 3; }));
+    EXPECT_TRUE(timer.isRunning());
     timer.stop();
     EXPECT_TRUE(timer.isStopRequested());
     int before = timer.calls;
