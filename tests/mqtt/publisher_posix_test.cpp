@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <filesystem>
 #include <mutex>
-#include <thread>
 
 #include "../TlsTestSupport.h"
 #include "MqttTestSupport.h"
@@ -104,7 +103,17 @@ TEST(MqttPublisherTest, AUnitRemovedJustBeforeTheConnectionBreaksIsStillCleared)
     const std::string charge = "homeassistant/sensor/custovia_h1_UPS-B/charge/config";
     const std::string state = "custovia/h1/UPS-B/state";
     ASSERT_TRUE(waitUntil([&] { return retained(charge) && retained(state); }));
-    std::this_thread::sleep_for(std::chrono::seconds(2));  // saved
+    // The broker saves about every two seconds; the second save from now
+    // began after the configs were retained.
+    const std::string db = saved.path() + "/mosquitto.db";
+    auto savedSince = [&](std::filesystem::file_time_type t) {
+        std::error_code ec;
+        return std::filesystem::last_write_time(db, ec) > t;  // min() while missing
+    };
+    const auto now = std::filesystem::file_time_type::clock::now();
+    ASSERT_TRUE(waitUntil([&] { return savedSince(now); }));
+    const auto first = std::filesystem::last_write_time(db);
+    ASSERT_TRUE(waitUntil([&] { return savedSince(first); }));
 
     // After the first publication only the removal has anything to send:
     // every config of the unit and its state, handed to the connection but
