@@ -37,7 +37,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    void signal(int sig) { ::kill(static_cast<pid_t>(process_.processId()), sig); }
+    pid_t pid() const { return static_cast<pid_t>(process_.processId()); }
+    void signal(int sig) { ::kill(pid(), sig); }
 
     // The next line of standard output; empty when none came within `limit`.
     std::string line(Limit limit = std::chrono::seconds(20)) {

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,7 @@ public:
         }
     }
     int port() const { return port_; }
+    pid_t pid() const { return process_->pid(); }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
 
 private:
@@ -85,24 +87,29 @@ private:
     std::unique_ptr<testsupport::ChildProcess> process_;
 };
 
-// Subscribes to everything and keeps, per topic, the last payload and the
-// QoS it came with.
+// Subscribes to `pattern` (everything by default) and keeps, per topic, the
+// last payload and the QoS it came with; the benchmarks also watch each message.
 class Subscriber {
 public:
-    explicit Subscriber(int port) {
+    explicit Subscriber(int port, std::string pattern = "#") : pattern_(std::move(pattern)) {
         mosquitto_lib_init();
         mosq_ = mosquitto_new(nullptr, true, this);
-        mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void*, int rc) {
+        mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* self, int rc) {
             if (rc == 0) {
-                mosquitto_subscribe(m, nullptr, "#", 1);
+                mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->pattern_.c_str(),
+                                    1);
             }
         });
         mosquitto_message_callback_set(
             mosq_, [](mosquitto*, void* self, const mosquitto_message* m) {
                 auto* s = static_cast<Subscriber*>(self);
                 std::lock_guard<std::mutex> lock(s->mutex_);
-                s->last_[m->topic].assign(static_cast<const char*>(m->payload), m->payloadlen);
+                std::string& payload = s->last_[m->topic];
+                payload.assign(static_cast<const char*>(m->payload), m->payloadlen);
                 s->qos_[m->topic] = m->qos;
+                if (s->onMessage_) {
+                    s->onMessage_(m->topic, payload);
+                }
             });
         mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
         mosquitto_connect(mosq_, "127.0.0.1", port, 30);
@@ -113,8 +120,16 @@ public:
         mosquitto_loop_stop(mosq_, false);
         mosquitto_destroy(mosq_);
     }
+    void onMessage(std::function<void(const std::string&, const std::string&)> f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        onMessage_ = std::move(f);
+    }
     // The last payload of a topic; "" when none came or it was cleared.
     std::string last(const std::string& topic) const { return find(last_, topic, std::string()); }
+    std::map<std::string, std::string> all() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_;
+    }
     bool has(const std::string& topic) const { return find(qos_, topic, -1) >= 0; }
     int qos(const std::string& topic) const { return find(qos_, topic, -1); }
     QJsonObject json(const std::string& topic) const {
@@ -133,9 +148,11 @@ private:
         return it == map.end() ? none : it->second;
     }
     mosquitto* mosq_ = nullptr;
+    std::string pattern_;
     mutable std::mutex mutex_;
     std::map<std::string, std::string> last_;
     std::map<std::string, int> qos_;
+    std::function<void(const std::string&, const std::string&)> onMessage_;
 };
 
 }  // namespace mqtt_test
