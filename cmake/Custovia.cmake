@@ -14,6 +14,17 @@ function(custovia_sources out dir)
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
+# custovia_code_pch(<targets...>): the targets reuse the precompiled Qt Core
+# and standard headers of custovia_code_pch (src/CMakeLists.txt), when there
+# is one.
+function(custovia_code_pch)
+  if(TARGET custovia_code_pch)
+    foreach(target ${ARGN})
+      target_precompile_headers(${target} REUSE_FROM custovia_code_pch)
+    endforeach()
+  endif()
+endfunction()
+
 # One static library per layer, linked into libcustovia.so and into tests.
 function(custovia_layer name dir)
   cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
@@ -22,6 +33,7 @@ function(custovia_layer name dir)
     return()
   endif()
   add_library(${name} STATIC ${srcs})
+  custovia_code_pch(${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(${name} PUBLIC CUSTOVIA_BUILDING)
   target_link_libraries(${name} PUBLIC ${L_LIBS})
