@@ -107,6 +107,7 @@ TEST(MetricsTest, LabelsNumbersAndPartsOfTheText) {
             d.device.userName = "rack \"A\"\\left\nrow";
             d.device.vars.cBattery = 87.5;
             d.device.last = 49000;
+            d.device.status.opBattery = true;
             if (d.device.id == "U-odd") {
                 d.device.vars.cBattery = std::nan("");
                 d.device.vars.vBattery = -0.0;
@@ -150,6 +151,8 @@ TEST(MetricsTest, LabelsNumbersAndPartsOfTheText) {
     EXPECT_EQ(valueOf("custovia_host_last_success_age_seconds", ""), "1");
     EXPECT_EQ(valueOf("custovia_host_up", "up.example"), "1");
     EXPECT_EQ(valueOf("custovia_host_up", "down.example"), "0");
+    EXPECT_EQ(valueOf("custovia_status_flag", "flag=\"opBattery\""), "1");
+    EXPECT_EQ(valueOf("custovia_status_flag", "flag=\"loBattery\""), "0");
     // The units of a host that is down are not exported.
     EXPECT_EQ(whole.find("-down"), std::string::npos);
     // A family without samples is not declared, one with many once.
