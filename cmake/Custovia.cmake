@@ -14,6 +14,22 @@ function(custovia_sources out dir)
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
+# custovia_pch_donor(<name> LIBS <targets...> HEADERS <headers...>): an object
+# library <name> that precompiles HEADERS with the usage requirements of LIBS,
+# for targets of the same flags to reuse (REUSE_FROM). Only with g++ on POSIX
+# and CUSTOVIA_PCH on; a target whose flags differ gets an "invalid
+# precompiled header" warning and parses the headers itself.
+function(custovia_pch_donor name)
+  cmake_parse_arguments(P "" "" "LIBS;HEADERS" ${ARGN})
+  if(NOT CUSTOVIA_PCH OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU" OR WIN32)
+    return()
+  endif()
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${name}.cpp CONTENT "")
+  add_library(${name} OBJECT ${CMAKE_CURRENT_BINARY_DIR}/${name}.cpp)
+  target_link_libraries(${name} PRIVATE ${P_LIBS})
+  target_precompile_headers(${name} PRIVATE ${P_HEADERS})
+endfunction()
+
 # custovia_code_pch(<targets...>): the targets reuse the precompiled Qt Core
 # and standard headers of custovia_code_pch (src/CMakeLists.txt), when there
 # is one.
