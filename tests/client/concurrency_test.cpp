@@ -51,8 +51,8 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
         }
     };
 
-    auto commander = [&] {
-        std::mt19937 random(7);
+    auto commander = [&](int seed) {
+        std::mt19937 random(seed);
         for (int round = 1; !done; ++round) {
             const int i = random() % 2;
             const char* h = hosts[i].c_str();
@@ -93,7 +93,10 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
         }
     };
 
-    std::thread threads[] = {std::thread(reader, 1), std::thread(reader, 2), std::thread(commander),
+    // Two commanders, so that commands of several threads meet the refresh on
+    // each stable host's one connection.
+    std::thread threads[] = {std::thread(reader, 1), std::thread(reader, 2),
+                             std::thread(commander, 7), std::thread(commander, 8),
                              std::thread(churner)};
     // Until the changing host was disconnected twice, once at least after a
     // refresh had filled its cache, and every caller got through.
@@ -104,5 +107,14 @@ TEST(ClientConcurrency, CallersReadAndCommandWhileRefreshesRunAndHostsComeAndGo)
         thread.join();
     }
     problems.expectNone();
+    // Every command and refresh of a stable host went over the one connection
+    // its first request opened (the record is updated at a cycle's end).
+    for (const std::string& host : hosts) {
+        CustoviaHostHealth health;
+        EXPECT_EQ(codes({refreshHost(stable, host.c_str(), 10000),
+                         getHostHealth(stable, host.c_str(), &health), health.connections}),
+                  "1 1 1")
+            << host;
+    }
     EXPECT_EQ(codes({disconnectCli(stable, nullptr), disconnectCli(stable, nullptr)}), "1 1");
 }

@@ -1,4 +1,5 @@
-// Helpers of the base library's tests: time zone, exception check and wait.
+// Helpers of the base library's tests: the exception check, with the shared
+// time zone scope and deadline wait.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +10,6 @@
 #include "WaitFor.h"
 
 namespace tkltest {
-
-// Sets the process time zone for one scope and restores the previous one.
-using TimeZone = ScopedTimeZone;
 
 // Runs `call` and checks that it throws E with this message and code.
 template <typename E, typename F>
@@ -24,7 +22,5 @@ void expectThrow(F&& call, const std::string& message, int32_t code) {
         EXPECT_EQ(e.code(), code);
     }
 }
-
-using testsupport::waitFor;
 
 }  // namespace tkltest

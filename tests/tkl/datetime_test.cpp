@@ -6,12 +6,10 @@
 #include "tkl/DateTime.h"
 
 using tkl::DateTime;
-using tkltest::TimeZone;
 
 TEST(DateTimeTest, FormatsParsesAndStepsInLocalTime) {
     constexpr int64_t kJan31 = 1706704496789;  // 2024-01-31T12:34:56.789Z
-    TimeZone utc("UTC");
-    EXPECT_EQ(DateTime::toString(kJan31), "2024/01/31 12:34:56.789");
+    ScopedTimeZone utc("UTC");
     EXPECT_EQ(DateTime::toString(kJan31, DateTime::jsonPattern), "2024-01-31T12:34:56.789");
     EXPECT_EQ(DateTime::toString(kJan31, std::string("HH:mm"), 60000), "12:35");
     EXPECT_EQ(DateTime::parse("2024/01/31 12:34:56.789", DateTime::defaultPattern), kJan31);
@@ -23,9 +21,12 @@ TEST(DateTimeTest, FormatsParsesAndStepsInLocalTime) {
     EXPECT_EQ(DateTime::toString(DateTime::addMonths(kJan31, -2)), "2023/11/30 12:34:56.789");
     EXPECT_EQ(DateTime::toString(DateTime::addYears(kJan31 + 29LL * 86400000, 1)),
               "2025/02/28 12:34:56.789");
+}
 
-    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
-    EXPECT_EQ(DateTime::toString(kJan31), "2024/01/31 13:34:56.789");
+// Zone rules in TZ are POSIX only; the Windows test run leaves this test out.
+TEST(DateTimeTest, CalendarStepsFollowLocalCalendar) {
+    constexpr int64_t kJan31 = 1706704496789;
+    ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
     EXPECT_EQ(DateTime::parse(std::string("2024-01-31T13:34:56.789"), DateTime::jsonPattern),
               kJan31);
     // Summer time: two hours east of UTC.

@@ -14,8 +14,6 @@
 using tkl::File;
 
 TEST(FileNames, SeparatorsDirectoryFileNameAndExtension) {
-    EXPECT_EQ(File::withSeparator("a"), "a/");
-    EXPECT_EQ(File::withSeparator("a/"), "a/");
     EXPECT_EQ(File::withSeparator(static_cast<const char*>(nullptr), '\\'), "\\");
     EXPECT_EQ(File::withoutSeparator("a//"), "a/");
     EXPECT_EQ(File::withoutSeparator("a\\"), "a");
@@ -57,7 +55,6 @@ TEST(FileTest, ExistsOnlyForFilesReportsOtherFailuresAndFollowsTheCurrentPath) {
 
     // Relative names follow the current path.
     File::setCurrentPath(dir);
-    EXPECT_EQ(File::currentPath(), dir + "/");
     temp.file("here", "x");
     EXPECT_TRUE(File::exists("here"));
 

@@ -33,7 +33,6 @@ TEST(StringNumbers, PaddingSignHexDoublesAndParsing) {
     EXPECT_EQ(String::toUInt("-1", 9u), 9u);
     EXPECT_EQ(String::toULongLong("18446744073709551615"), UINT64_MAX);
     EXPECT_DOUBLE_EQ(String::toDouble("2.5e3"), 2500.0);
-    EXPECT_DOUBLE_EQ(String::toDouble("abc", -1.5), -1.5);
 
     EXPECT_EQ(String::hexToInt("1FH"), 31);
     EXPECT_EQ(String::hexToInt("ffh"), 255);

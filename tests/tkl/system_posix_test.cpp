@@ -3,7 +3,6 @@
 
 #include <signal.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -23,8 +22,6 @@ using tkltest::expectThrow;
 
 TEST(SystemErrors, TextsComeFromTheSystemAndUnknownCodesAreEmpty) {
     EXPECT_EQ(System::getErrorText(0xFFFFFFFFu), "");
-    errno = EACCES;
-    EXPECT_EQ(System::getLastError(), static_cast<uint32_t>(EACCES));
     errno = EACCES;
     EXPECT_EQ(System::getLastErrorText(), "Permission denied");
 }
@@ -61,13 +58,9 @@ TEST(SystemClocks, SleepsLastTheirTimeDespiteSignalsAndTicksFollowTheClock) {
     EXPECT_LE(static_cast<uint32_t>(System::getTicks() - static_cast<uint32_t>(fromMicros)), 1000u);
 }
 
-TEST(SystemIdentity, AdminExecutableAndThisLinuxSystem) {
-    EXPECT_EQ(System::isAdmin(), geteuid() == 0);
-    const std::string exe = System::getExecutableFileName();
-    EXPECT_EQ(exe.substr(0, 1), "/");
-    EXPECT_NE(exe.find("system_posix_test"), std::string::npos) << exe;
+// The executable's path is pinned by the product folder lookup's tests.
+TEST(SystemIdentity, ThisLinuxSystem) {
     const OsInfo info = System::getOsInfo();
-    EXPECT_EQ(System::getPlatformId(), static_cast<int32_t>(info.platform));
     EXPECT_TRUE(info.isLinux());
     EXPECT_FALSE(info.fullName.empty());
     EXPECT_FALSE(info.build.empty());

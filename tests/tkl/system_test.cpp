@@ -208,8 +208,7 @@ TEST(OsInfoWindows, ServicePackArchitectureAndTextForm) {
     v.csdVersion.clear();
     EXPECT_EQ(tkl::describeWindows(v).servicePack, "Service Pack 2.1");
 
-    v = nt(4, 0, 1);
-    v.extended = false;
+    v = nt4(nullptr);
     v.csdVersion = "Service Pack 6a";
     v.processorArchitecture = 9;  // not reported before 5.2
     info = tkl::describeWindows(v);

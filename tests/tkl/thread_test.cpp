@@ -12,7 +12,7 @@
 #include "tkl/Thread.h"
 
 using namespace std::chrono_literals;
-using tkltest::waitFor;
+using testsupport::waitFor;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -135,12 +135,10 @@ TEST(Thread, LockActsOnlyWhileRunning) {
     thread.unlock();
     thread.join();
     EXPECT_FALSE(thread.requestStop());
-    EXPECT_EQ(thread.id(), 0u);
 
     thread.start();
     // start() returns once the thread runs, so the lock is effective at once.
     EXPECT_TRUE(thread.isRunning());
-    EXPECT_NE(thread.id(), 0u);
     thread.lock();
     std::atomic<bool> otherGot{true};
     std::thread([&] { otherGot = thread.tryLock(); }).join();
