@@ -11,8 +11,8 @@
 
 #include "ChildProcess.h"
 #include "LoopbackTestSupport.h"
+#include "SimClient.h"
 #include "TextChecks.h"
-#include "TlsTestSupport.h"
 #include "sim/Simulator.h"
 
 using namespace std::chrono_literals;
@@ -75,10 +75,11 @@ protected:
         return run(on(args), input);
     }
 
-    // Whether the service got `method` on a path ending in `pathEnd`, with `bodyPart` in its body.
+    // Whether the service got `method` on a path ending in `pathEnd`, with `bodyPart` in its body,
+    // after the request numbered `since`.
     bool received(const std::string& method, const std::string& pathEnd,
-                  const std::string& bodyPart = "") const {
-        const auto journal = sim_->journal();
+                  const std::string& bodyPart = "", std::uint64_t since = 0) const {
+        const auto journal = sim_->journalSince(since);
         return std::any_of(journal.begin(), journal.end(), [&](const auto& e) {
             return e.method == method && e.body.find(bodyPart) != std::string::npos &&
                    e.path.size() >= pathEnd.size() &&
@@ -115,9 +116,7 @@ TEST_F(CliTest, StatusListsEveryHostComputerAndUnitAsTheExampleDoes) {
 TEST_F(CliTest, ManualShutdownShowsItsCountdownInTheDeviceView) {
     const std::string& id = ids_.at(0);
     EXPECT_HAS(tool({"shutdown", "start", id}).out, "started");
-    QJsonObject d = tool({"device", id, "--json"}).json();
-    EXPECT_EQ(d["countdown"].toObject()["cause"].toString(), "Manual");
-    expectHasAll(tool({"device", id}).out, {"Countdown", "Capabilities"});
+    expectHasAll(tool({"device", id}).out, {"Countdown     Manual, ", "Capabilities"});
     EXPECT_EQ(tool({"--json", "shutdown", "cancel", id}).json()["command"], "shutdownCancel");
 }
 
@@ -127,27 +126,23 @@ TEST_F(CliTest, EveryDeviceCommandReachesItsResource) {
     // A model that offers every command.
     ASSERT_TRUE(sim_->changeDevice(id, QJsonObject{{"family", 2}, {"model", 11}}));
     using Args = std::vector<std::string>;
-    const std::vector<std::tuple<Args, const char*, std::string, const char*>> cases = {
-        {{"shutdown", "start", id}, "PUT", dev + "/shutdown", "\"confirm\":1"},
-        {{"shutdown", "cancel", id}, "DELETE", dev + "/shutdown", "\"confirm\":1"},
-        {{"discharge", id}, "PUT", dev + "/discharge", "\"confirm\":1"},
-        {{"mail-test", "start", id}, "PUT", dev + "/mailtest", "\"confirm\":1"},
-        {{"mail-test", "cancel", id}, "DELETE", dev + "/mailtest", "\"confirm\":1"},
-        {{"user", id, "--product", "Shelf 2"}, "PUT", dev + "/user", "\"userProd\":\"Shelf 2\""},
+    const std::vector<std::tuple<Args, const char*, const char*, const char*>> cases = {
+        {{"shutdown", "cancel", id}, "DELETE", "/shutdown", "\"confirm\":1"},
+        {{"discharge", id}, "PUT", "/discharge", "\"confirm\":1"},
+        {{"mail-test", "start", id}, "PUT", "/mailtest", "\"confirm\":1"},
+        {{"mail-test", "cancel", id}, "DELETE", "/mailtest", "\"confirm\":1"},
+        {{"user", id, "--product", "Shelf 2"}, "PUT", "/user", "\"userProd\":\"Shelf 2\""},
         // The text not given keeps the value the device has by now.
-        {{"user", id, "--name", "Rack A"},
-         "PUT",
-         dev + "/user",
-         "\"userName\":\"Rack A\",\"userProd\":\"Shelf 2\""},
-        {{"color", id, "255,0,10"}, "PUT", dev + "/color", "\"blue\":10"},
-        {{"line-sense", id, "high"}, "PUT", dev + "/linesense", "\"lineSense\":3"},
-        {{"charger-current", id, "4"}, "PUT", dev + "/icBattery", "\"icBattery\":4"},
-        {{"delete", id, "--yes"}, "DELETE", dev, "\"confirm\":1"},
+        {{"user", id, "--name", "R7"}, "PUT", "/user", R"("userName":"R7","userProd":"Shelf 2")"},
+        {{"color", id, "255,0,10"}, "PUT", "/color", "\"blue\":10"},
+        {{"line-sense", id, "high"}, "PUT", "/linesense", "\"lineSense\":3"},
+        {{"charger-current", id, "4"}, "PUT", "/icBattery", "\"icBattery\":4"},
+        {{"delete", id, "--yes"}, "DELETE", "", "\"confirm\":1"},
     };
     for (const auto& [args, method, path, body] : cases) {
         Result r = tool(args);
         EXPECT_EQ(r.exit, 0) << args.front() << ": " << r.err;
-        EXPECT_TRUE(received(method, path, body)) << args.front();
+        EXPECT_TRUE(received(method, dev + path, body)) << args.front();
     }
 }
 
@@ -197,19 +192,15 @@ TEST_F(CliTest, UnreachableAndUntrustedHostsFailAfterTheTimeout) {
               {"No answer"});
 
     // --ca-file checks the certificates of HTTPS services.
-    tlstest::Certificates certs;
-    custovia::sim::Options o;
-    o.tlsCert = certs.good.cert;
-    o.tlsKey = certs.good.key;
-    custovia::sim::Simulator secure(o);
+    QTemporaryDir folder, other;
+    custovia::sim::Simulator secure(simtest::https(folder));
     secure.start();
-    expectRun(
-        run({"--host", secure.url(), "--ca-file", certs.ca.cert, "--timeout", "20", "status"}), 0,
-        {secure.deviceIds().at(0)});
-    expectRun(
-        run({"--host", secure.url(), "--ca-file", certs.otherCa.cert, "--timeout", "4", "status"}),
-        1, {"no answer"});
-    EXPECT_EQ(run({"--ca-file", certs.files("missing").cert, "status"}).exit, 2);
+    auto status = [&](const std::string& ca, const char* timeout) {
+        return run({"--host", secure.url(), "--ca-file", ca, "--timeout", timeout, "status"});
+    };
+    expectRun(status(secure.options().tlsCert, "20"), 0, {secure.deviceIds().at(0)});
+    expectRun(status(simtest::https(other).tlsCert, "4"), 1, {"no answer"});
+    EXPECT_EQ(run({"--ca-file", folder.filePath("missing.pem").toStdString(), "status"}).exit, 2);
 }
 
 TEST_F(CliTest, BadUsageExitsTwoBeforeAnythingIsSentAndHelpDescribesTheUsage) {
@@ -244,11 +235,11 @@ TEST_F(CliTest, WatchRedrawsUntilInterrupted) {
 
     Result js = tool({"--json", "watch", "--count", "2", "--interval", "0.1"});
     ASSERT_EQ(js.exit, 0) << js.err;
-    auto nl = js.out.find('\n');
-    ASSERT_NE(nl, std::string::npos);
-    EXPECT_EQ(js.out.find('\n', nl + 1), js.out.size() - 1) << "two lines, one per redraw";
-    EXPECT_FALSE(json(js.out.substr(0, nl))["time"].toString().isEmpty());
-    EXPECT_HAS(js.out.substr(0, nl), "\"id\":\"" + ids_.at(0) + "\"");
+    const std::string first = js.out.substr(0, js.out.find('\n'));
+    EXPECT_EQ(js.out.find('\n', first.size() + 1), js.out.size() - 1)
+        << "two lines, one per redraw";
+    EXPECT_FALSE(json(first)["time"].toString().isEmpty());
+    EXPECT_HAS(first, "\"id\":\"" + ids_.at(0) + "\"");
 }
 
 TEST_F(CliTest, EventsHoldBackABlipAndReportLastingOutagesToLinesAndTheProgram) {
@@ -265,12 +256,8 @@ TEST_F(CliTest, EventsHoldBackABlipAndReportLastingOutagesToLinesAndTheProgram) 
     // A refresh reads the unit's state after this point.
     auto readAfter = [&](const std::string& id) {
         auto since = sim_->lastSeq();
-        return loopback_test::waitUntil([&] {
-            const auto sent = sim_->journalSince(since);
-            return std::any_of(sent.begin(), sent.end(), [&](const auto& e) {
-                return e.method == "GET" && e.path.find(id) != std::string::npos;
-            });
-        });
+        return loopback_test::waitUntil(
+            [&] { return received("GET", "/device/" + id, "", since); });
     };
     const std::string& blip = ids_.at(0);
     ASSERT_TRUE(sim_->setOutage(true, blip));

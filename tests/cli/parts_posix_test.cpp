@@ -1,7 +1,7 @@
 // The colour decision of the custovia tool against a real pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <pty.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,13 +11,8 @@ using custovia::cli::ColorMode;
 using custovia::cli::colorWanted;
 
 TEST(CliTerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
-    int pty = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(pty, 0);
-    ASSERT_EQ(grantpt(pty), 0);
-    ASSERT_EQ(unlockpt(pty), 0);
-    int tty = open(ptsname(pty), O_RDWR | O_NOCTTY);
-    ASSERT_GE(tty, 0);
-    int fds[2];
+    int pty = -1, tty = -1, fds[2];
+    ASSERT_EQ(openpty(&pty, &tty, nullptr, nullptr, nullptr), 0);
     ASSERT_EQ(pipe(fds), 0);
 
     unsetenv("NO_COLOR");
@@ -34,8 +29,7 @@ TEST(CliTerminalTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
     EXPECT_FALSE(colorWanted(ColorMode::Auto, tty));
     unsetenv("NO_COLOR");
 
-    close(fds[0]);
-    close(fds[1]);
-    close(tty);
-    close(pty);
+    for (int fd : {fds[0], fds[1], tty, pty}) {
+        close(fd);
+    }
 }

@@ -64,7 +64,6 @@ TEST(CliArgumentTest, ColoursAndLineSensitivityAreReadStrictly) {
     }
     EXPECT_EQ(parseLineSense("0"), 0);
     EXPECT_EQ(parseLineSense("Very-High"), 4);
-    EXPECT_EQ(parseLineSense("normal"), 2);
     EXPECT_EQ(failureCode([] { parseLineSense("5"); }), kExitUsage);
 }
 

@@ -60,18 +60,10 @@ TEST(DeviceVars, ReadsServiceFormAndWritesEveryKey) {
     EXPECT_EQ(back.toString(), vars.toString());
 }
 
-TEST(DeviceFlags, EachFlagHasItsOwnKeyAndBitAndReadsAnyTrueForm) {
+// Which JSON values count as true is pinned by the JSON value tests.
+TEST(DeviceFlags, EachFlagHasItsOwnKeyAndBit) {
     expectEachFlagMapsToItsOwnKey<DeviceFlags>(25);
     expectEachFlagMapsToItsOwnKey<DeviceFailFlags>(12);
-
-    // JSON booleans, numbers and the texts "true" and "1" set a flag; "yes" does not.
-    DeviceFlags flags;
-    flags.fromJson(parse(
-        R"({"connected":"true","opBattery":"1","loBattery":true,"noBattery":"yes","noCalibrated":2})"));
-    EXPECT_TRUE(flags.connected && flags.opBattery && flags.loBattery && flags.noCalibrated);
-    EXPECT_EQ(count(flags.toString(), "=1"), 4);
-    flags.clear();
-    EXPECT_EQ(count(flags.toString(), "=1"), 0);
 }
 
 TEST(DeviceCapabilities, EachFlagReadsAndWritesItsOwnKey) {
@@ -135,7 +127,6 @@ TEST(DeviceConfig, ServiceFormTextAndAssign) {
     target.actions["stale"] = DevicePair("stale", "");
     target.assign(source);
     EXPECT_EQ(target.toString(), text);
-    EXPECT_EQ(DeviceConfig(source).toString(), text);
     target.assign(target);
     EXPECT_EQ(target.toString(), text);
 

@@ -51,12 +51,8 @@ TEST(LogEntry, ReadsEachSubObjectIntoItsOwnRecordWritesAndShowsIt) {
     EXPECT_FLOAT_EQ(entry.vars.vInput, 230.5f);
     EXPECT_TRUE(entry.flags.opBattery && entry.flags.connected && entry.fail.overload);
     EXPECT_FALSE(entry.flags.loBattery || entry.fail.overtemp);
-    const tkl::JsonObject json = entry.toJson();
-    EXPECT_EQ(json.value("id").toString(), "AB12345678");
-    EXPECT_EQ(json.value("event").toString(), "17");
-    EXPECT_EQ(json.value("dateTime").toString(), "1614853230123");
-    // The sub-records come back through the written form.
-    back.fromJson(parse(json.toString()));
+    // Everything, the sub-records too, comes back through the written form.
+    back.fromJson(parse(entry.toJson().toString()));
     EXPECT_EQ(back.toString(), entry.toString());
 
     // The text shows the local time and only the known parts.

@@ -53,13 +53,13 @@ TEST(MqttOptionsTest, PasswordFilesAndPrefixes) {
     EXPECT_EQ(load(o), "");
     EXPECT_EQ(o.password, "s3cret") << "first line, without its line end";
 
-    // Each change alone makes the options unusable.
-    Options noUser = o, missing = o, unreadableCa = o;
-    noUser.user.clear();  // a password needs a user
+    // Each change alone makes the options unusable; a password without a user is refused end
+    // to end, where its message is pinned.
+    Options missing = o, unreadableCa = o;
     missing.passwordFile = file + ".missing";
     unreadableCa.url = "mqtts://b";
     unreadableCa.caFile = file + ".missing";
-    for (Options bad : {noUser, missing, unreadableCa}) {
+    for (Options bad : {missing, unreadableCa}) {
         EXPECT_NE(load(bad), "");
     }
     for (const char* prefix : {"", "/a", "a/", "a//b", "a/+", "#"}) {

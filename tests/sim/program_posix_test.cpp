@@ -14,7 +14,7 @@ using testsupport::ChildProcess;
 
 TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
     for (int sig : {SIGTERM, SIGINT}) {
-        ChildProcess p(CUSTOVIA_SIM_PATH, {"--port", "0", "--hosts", "2", "--devices", "4"});
+        ChildProcess p(CUSTOVIA_SIM_PATH, {"--port", "0", "--hosts", "2"});
         std::string first = p.line(), second = p.line();
         ASSERT_EQ(first.rfind("http://127.0.0.1:", 0), 0u) << first << p.err();
         EXPECT_EQ(second, "http://127.0.0.2" + first.substr(first.rfind(':')));
@@ -23,7 +23,6 @@ TEST(Program, PrintsItsUrlsFirstServesAndEndsCleanlyOnSigtermAndSigint) {
         simtest::Client a(first), b(second);
         EXPECT_EQ(a.get("/api").json()["ip"].toString(), "127.0.0.1");
         EXPECT_EQ(b.get("/api").json()["ip"].toString(), "127.0.0.2");
-        EXPECT_EQ(b.get("/api/device").json()["devices"].toArray().size(), 4);
         p.signal(sig);
         EXPECT_EQ(p.wait(1000ms), 0) << "signal " << sig;
     }

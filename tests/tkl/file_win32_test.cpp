@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/File.h"
 #include "tkl/String.h"
@@ -74,12 +75,8 @@ TEST_F(FileWin32, CurrentPathFollowsSetCurrentPath) {
               tkl::String::toLower(std::string(expected) + "\\"));
     EXPECT_FALSE(File::exists("file.txt"));
 
-    try {
-        File::setCurrentPath(path("missing"));
-        FAIL() << "no exception";
-    } catch (const tkl::FileException& e) {
-        EXPECT_EQ(e.code(), -3201);
-    }
+    tkltest::expectThrow<tkl::FileException>([&] { File::setCurrentPath(path("missing")); },
+                                             "Error setting current application path", -3201);
     EXPECT_EQ(tkl::String::toLower(File::currentPath()),
               tkl::String::toLower(std::string(expected) + "\\"));
 }

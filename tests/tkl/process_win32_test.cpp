@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "TestSupport.h"
 #include "tkl/Exception.h"
 #include "tkl/File.h"
 #include "tkl/System.h"
@@ -121,27 +122,16 @@ TEST(ProcessWin32, ExecuteAndWaitClosesTheHandlesItOpened) {
 }
 
 TEST(ProcessWin32, BadCommandLinesAreRefused) {
-    try {
-        System::execute("");
-        FAIL() << "no exception";
-    } catch (const tkl::InvalidArgumentException& e) {
-        EXPECT_EQ(e.code(), -202);
-        EXPECT_EQ(e.message(), "Empty \"cmdline\" argument.");
-    }
+    tkltest::expectThrow<tkl::InvalidArgumentException>([] { System::execute(""); },
+                                                        "Empty \"cmdline\" argument.", -202);
     EXPECT_THROW(System::executeAsUser(static_cast<const char*>(nullptr)),
                  tkl::InvalidArgumentException);
     // A command line is never cut short.
     EXPECT_THROW(System::execute(std::string(300, 'x')), tkl::InvalidArgumentException);
 
-    try {
-        System::execute("tkl-no-such-program-here.exe");
-        FAIL() << "no exception";
-    } catch (const tkl::SystemException& e) {
-        EXPECT_EQ(e.code(), -305);
-        const std::string prefix = "Error in CreateProcess(): ";
-        ASSERT_EQ(e.message().rfind(prefix, 0), 0u) << e.message();
-        EXPECT_EQ(e.message().substr(prefix.size()), System::getErrorText(ERROR_FILE_NOT_FOUND));
-    }
+    tkltest::expectThrow<tkl::SystemException>(
+        [] { System::execute("tkl-no-such-program-here.exe"); },
+        "Error in CreateProcess(): " + System::getErrorText(ERROR_FILE_NOT_FOUND), -305);
     EXPECT_THROW(System::waitProcess(0, 0), tkl::SystemException);
 }
 
